@@ -1,0 +1,127 @@
+// The agent's log: one line per message, to standard error or to a file.
+#include <time.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "agent/ixoagent.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE *file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+std::mutex logMutex;
+int threshold = 3;
+// Never closed at exit: a message logged from a static destructor must not
+// meet a closed file.
+FILE *currentFile = nullptr;
+std::string currentPath;
+
+std::string formatMessage(const char *format, va_list arguments) {
+    if (format == nullptr) {
+        return std::string();
+    }
+    std::string text(256, '\0');
+    va_list copy;
+    va_copy(copy, arguments);
+    int needed = std::vsnprintf(&text[0], text.size(), format, copy);
+    va_end(copy);
+    if (needed < 0) {
+        return "(message could not be formatted: " + std::string(format) + ")";
+    }
+    if (static_cast<size_t>(needed) >= text.size()) {
+        text.assign(static_cast<size_t>(needed) + 1, '\0');
+        std::vsnprintf(&text[0], text.size(), format, arguments);
+    }
+    text.resize(static_cast<size_t>(needed));
+    return text;
+}
+
+std::string timestamp() {
+    time_t now = time(nullptr);
+    struct tm local;
+    char text[32];
+    if (localtime_r(&now, &local) == nullptr ||
+        strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) {
+        return "0000-00-00 00:00:00";
+    }
+    return text;
+}
+
+}  // namespace
+
+extern "C" void ixoLogger(const char *module, const char *function, int line, int level,
+                          const char *format, ...) {
+    if (level > agent::logLevel()) {
+        return;
+    }
+    std::string text;
+    try {
+        va_list arguments;
+        va_start(arguments, format);
+        text = formatMessage(format, arguments);
+        va_end(arguments);
+        // A log line is one message: a reader can rely on it.
+        for (char &c : text) {
+            if (c == '\n' || c == '\r') {
+                c = ' ';
+            }
+        }
+        text = timestamp() + " " + (module != nullptr ? module : "-") + " " +
+               (function != nullptr ? function : "-") + ":" + std::to_string(line) + " [" +
+               std::to_string(level) + "] " + text + "\n";
+    } catch (const std::bad_alloc &) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(logMutex);
+    FILE *out = currentFile != nullptr ? currentFile : stderr;
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
+
+namespace agent {
+
+void setLogLevel(int level) {
+    std::lock_guard<std::mutex> lock(logMutex);
+    threshold = level;
+}
+
+int logLevel() {
+    std::lock_guard<std::mutex> lock(logMutex);
+    return threshold;
+}
+
+bool setLogFile(const std::string &path, std::string *error) {
+    FilePtr file;
+    if (!path.empty()) {
+        // Close-on-exec: device programs started by the library must not
+        // inherit the log.
+        file.reset(std::fopen(path.c_str(), "ae"));
+        if (!file) {
+            if (error != nullptr) {
+                *error = "Cannot open log file '" + path + "': " + std::strerror(errno);
+            }
+            return false;
+        }
+    }
+    std::lock_guard<std::mutex> lock(logMutex);
+    FilePtr previous(currentFile);
+    currentFile = file.release();
+    currentPath = path;
+    return true;
+}
+
+std::string logFile() {
+    std::lock_guard<std::mutex> lock(logMutex);
+    return currentPath;
+}
+
+}  // namespace agent

@@ -1,0 +1,84 @@
+#include "agent/platformLibrary.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace agent {
+
+namespace {
+
+bool isFile(const std::string &path) { return !path.empty() && access(path.c_str(), R_OK) == 0; }
+
+std::string executableDirectory() {
+    char buffer[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return "";
+    }
+    std::string path(buffer, static_cast<size_t>(length));
+    return path.substr(0, path.find_last_of('/'));
+}
+
+template <typename Function>
+bool resolve(PlatformLibrary *library, const char *name, Function *function, std::string *error) {
+    dlerror();
+    void *symbol = dlsym(library->handle, name);
+    if (symbol == nullptr) {
+        *error = library->path + ": no entry point '" + name + "'";
+        return false;
+    }
+    *function = reinterpret_cast<Function>(symbol);
+    return true;
+}
+
+}  // namespace
+
+std::string defaultLibraryPath(const std::string &installedPath, const std::string &builtPath) {
+    std::string beside = executableDirectory() + "/libIxoPlatformOs.so.1";
+    if (isFile(beside)) {
+        return beside;
+    }
+    if (isFile(installedPath)) {
+        return installedPath;
+    }
+    return builtPath;
+}
+
+bool loadPlatformLibrary(const std::string &path, PlatformLibrary *library, std::string *error) {
+    library->path = path;
+    library->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library->handle == nullptr) {
+        const char *reason = dlerror();
+        *error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
+        return false;
+    }
+    bool complete = resolve(library, "ixoSetDeviceRoot", &library->setDeviceRoot, error) &&
+                    resolve(library, "ixoSetCommandRunner", &library->setCommandRunner, error) &&
+                    resolve(library, "ixoSetPortIo", &library->setPortIo, error) &&
+                    resolve(library, "initPlatformSpecificCommands", &library->initCommands, error) &&
+                    resolve(library, "getPlatformCommandHandlers", &library->commandHandlers, error);
+    if (!complete) {
+        unloadPlatformLibrary(library);
+    }
+    return complete;
+}
+
+void unloadPlatformLibrary(PlatformLibrary *library) {
+    if (library->handle != nullptr) {
+        dlclose(library->handle);
+    }
+    *library = PlatformLibrary{};
+}
+
+const PlatformCommandHandler *findCommandHandler(const PlatformCommandHandler *table,
+                                                const std::string &name) {
+    for (; table != nullptr && table->handler != nullptr && table->name[0] != '\0'; ++table) {
+        if (name == table->name) {
+            return table;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace agent

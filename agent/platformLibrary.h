@@ -1,0 +1,34 @@
+// Loading libIxoPlatformOs the way the agent does on the device: dlopen with
+// RTLD_NOW, so every agent service it needs is bound before it runs.
+#pragma once
+
+#include <string>
+
+#include "ixo/commands.h"
+#include "ixo/seams.h"
+
+namespace agent {
+
+struct PlatformLibrary {
+    void *handle = nullptr;
+    std::string path;
+    decltype(&ixoSetDeviceRoot) setDeviceRoot = nullptr;
+    decltype(&ixoSetCommandRunner) setCommandRunner = nullptr;
+    decltype(&ixoSetPortIo) setPortIo = nullptr;
+    decltype(&initPlatformSpecificCommands) initCommands = nullptr;
+    decltype(&getPlatformCommandHandlers) commandHandlers = nullptr;
+};
+
+// The library next to the executable (build tree), then the installed one.
+std::string defaultLibraryPath(const std::string &installedPath, const std::string &builtPath);
+
+// False with the loader's reason when the library or one of its entry
+// points is missing.
+bool loadPlatformLibrary(const std::string &path, PlatformLibrary *library, std::string *error);
+void unloadPlatformLibrary(PlatformLibrary *library);
+
+// The table entry for a command name, or null.
+const PlatformCommandHandler *findCommandHandler(const PlatformCommandHandler *table,
+                                                const std::string &name);
+
+}  // namespace agent

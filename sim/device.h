@@ -1,0 +1,17 @@
+// Pieces of the simulated device's root file system, put together by
+// buildDevice.
+#pragma once
+
+#include <string>
+
+namespace sim {
+
+// Copies the host's static busybox to root/bin/busybox and links the applets
+// the device's scripts use.
+bool installBusybox(const std::string &root, std::string *error);
+// A real /dev/null (character device 1,3).
+bool makeDevNull(const std::string &root, std::string *error);
+// /proc/mounts (kept when there), /proc/meminfo and /proc/cpuinfo.
+bool writeProcFiles(const std::string &root, std::string *error);
+
+}  // namespace sim

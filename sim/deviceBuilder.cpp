@@ -1,0 +1,137 @@
+// Lays out the thin client's root file system in a directory.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "sim/device.h"
+#include "sim/files.h"
+#include "sim/sim.h"
+#include "sim/standins.h"
+
+namespace sim {
+
+namespace {
+
+const char kMarker[] = "/etc/sim/device";
+
+struct Directory {
+    const char *path;
+    mode_t mode;
+};
+
+const Directory kDirectories[] = {
+    {"/bin", 0755},
+    {"/sbin", 0755},
+    {"/sbin/installer", 0755},
+    {"/usr/bin", 0755},
+    {"/usr/sbin", 0755},
+    {"/tmp", 01777},
+    {"/temp", 01777},
+    {"/home/root", 0755},
+    {"/var/log", 0755},
+    {"/etc/sim", 0755},
+    {"/etc/addons.d/IXO_AGENT", 0755},
+    {"/etc/zeltinpartition", 0755},
+    {"/proc/bus/pci", 0755},
+    {"/sys/class/dmi/id", 0755},
+    {"/dev", 0755},
+};
+
+// Files that hold the device's state: made empty on a new device, kept as
+// they are on a refresh.
+const char *const kStateFiles[] = {
+    "/tmp/system.conf",
+    "/home/root/system.conf",
+    "/var/log/device-programs.log",
+};
+
+struct DirCloser {
+    void operator()(DIR *dir) const { ::closedir(dir); }
+};
+
+// A directory that holds anything else must not be turned into a device:
+// building writes all over it.
+bool isEmptyDirectory(const std::string &dir, std::string *error) {
+    std::unique_ptr<DIR, DirCloser> handle(::opendir(dir.c_str()));
+    if (!handle) {
+        *error = files::failure("cannot read the directory", dir);
+        return false;
+    }
+    errno = 0;
+    while (const dirent *entry = ::readdir(handle.get())) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            *error = "refusing to build a simulated device in " + dir +
+                     ": it is not empty and holds no simulated device";
+            return false;
+        }
+    }
+    if (errno != 0) {
+        *error = files::failure("cannot read the directory", dir);
+        return false;
+    }
+    return true;
+}
+
+bool createIfMissing(const std::string &path, std::string *error) {
+    files::Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (fd.get() < 0 && errno != EEXIST) {
+        *error = files::failure("cannot create", path);
+        return false;
+    }
+    return true;
+}
+
+std::string withoutTrailingSlashes(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/') {
+        dir.pop_back();
+    }
+    return dir;
+}
+
+}  // namespace
+
+bool isDevice(const std::string &dir) {
+    struct stat info;
+    return !dir.empty() && ::stat((dir + kMarker).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool buildDevice(const std::string &dir, std::string *error) {
+    std::string ignored;
+    if (error == nullptr) {
+        error = &ignored;
+    }
+    if (dir.empty()) {
+        *error = "no directory given for the simulated device";
+        return false;
+    }
+    std::string root = withoutTrailingSlashes(dir);
+    if (!files::makeDirectories(root, 0755, error)) {
+        return false;
+    }
+    bool refresh = isDevice(root);
+    if (!refresh && !isEmptyDirectory(root, error)) {
+        return false;
+    }
+    for (const Directory &directory : kDirectories) {
+        if (!files::makeDirectories(root + directory.path, directory.mode, error)) {
+            return false;
+        }
+    }
+    // The marker goes in first: a build that fails half way can be retried.
+    if (!refresh && !files::replaceFile(root + kMarker, "simulated thin client\n", 0644, error)) {
+        return false;
+    }
+    for (const char *stateFile : kStateFiles) {
+        if (!createIfMissing(root + stateFile, error)) {
+            return false;
+        }
+    }
+    return makeDevNull(root, error) && writeProcFiles(root, error) &&
+           installBusybox(root, error) && installStandIns(root, error);
+}
+
+}  // namespace sim

@@ -1,0 +1,91 @@
+#define IXO_MODULE "PlatformCommands"
+
+#include "commands/handlerFrame.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "ixo/guards.h"
+#include "log.h"
+
+namespace commands {
+
+namespace {
+
+char *copyText(const char *text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    char *copy = strdup(text);
+    if (copy == nullptr) {
+        IXO_LOG(IXO_ERROR, "Error while memory allocation");
+    }
+    return copy;
+}
+
+}  // namespace
+
+void setFailure(char **errorClass, char **message, const char *errorClassText,
+                const char *messageText) {
+    if (errorClass != nullptr) {
+        *errorClass = copyText(errorClassText);
+    }
+    if (message != nullptr) {
+        *message = copyText(messageText);
+    }
+}
+
+void clearOutputs(IxoCharBuffer **response, char **errorClass, char **message) {
+    if (response != nullptr) {
+        *response = nullptr;
+    }
+    if (errorClass != nullptr) {
+        *errorClass = nullptr;
+    }
+    if (message != nullptr) {
+        *message = nullptr;
+    }
+}
+
+const char *parameter(IxoCommand *command, const char *name) {
+    if (command == nullptr) {
+        return nullptr;
+    }
+    return getSubNodeContentByName(command->parameters, name);
+}
+
+bool flagParameter(IxoCommand *command, const char *name) {
+    const char *text = parameter(command, name);
+    return text != nullptr && std::strcmp(text, "true") == 0;
+}
+
+bool LockoutBracket::open(IxoCommand *command, char **errorClass, char **message) {
+    if (flagParameter(command, "lockoutUser") && beginUserLockoutDialog() != 0) {
+        setFailure(errorClass, message, "error", "Unable to initiate User lockout screen");
+        return false;
+    }
+    opened = true;
+    return true;
+}
+
+LockoutBracket::~LockoutBracket() {
+    if (opened) {
+        endUserLockoutDialog();
+    }
+}
+
+WriteFilterBracket::WriteFilterBracket(const char *target) : path(target != nullptr ? target : "") {
+    if (target != nullptr && ixoIsWritable(target) == 0) {
+        // Remembered whatever the outcome: a partly lifted filter is restored too.
+        makeWritable(target);
+        lifted = true;
+    }
+}
+
+WriteFilterBracket::~WriteFilterBracket() {
+    if (lifted) {
+        makeWriteProtected(path.c_str());
+    }
+}
+
+}  // namespace commands

@@ -1,0 +1,30 @@
+// The only way the library reaches the device: its files (through the device
+// root), its programs (through the command runner) and its I/O ports. Set
+// from outside with the functions of ixo/seams.h; unset, each is the real
+// device.
+#pragma once
+
+#include <string>
+
+#include "ixo/seams.h"
+
+namespace device {
+
+// The path to open for a device path: the device root joined with it. A
+// relative path is taken relative to the root as well.
+std::string devicePath(const std::string &path);
+
+// Runs a device command line as system(3) would and returns its status. The
+// line keeps its device paths: a simulated device runs it inside its root.
+int runDeviceCommand(const std::string &commandLine);
+
+// One shell word for text that comes from outside (a command, the registry,
+// a file, the environment): unchanged when it holds only characters no shell
+// treats specially, else single-quoted, so that it reaches the program as
+// exactly one argument, byte for byte.
+std::string shellQuote(const std::string &text);
+
+// iopl and port access: the installed table, or the real instructions.
+const IxoPortIo &portIo();
+
+}  // namespace device

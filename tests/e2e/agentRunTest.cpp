@@ -1,0 +1,196 @@
+// ixoAgent end to end: the real executable loads the real library and runs
+// the repository's sample command files on a simulated thin client.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+#include "tests/support/support.h"
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace {
+
+struct AgentRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class AgentEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        work = support::makeTempDir("e2e-");
+        device = work + "/device";
+    }
+    void TearDown() override { support::removeTree(work); }
+
+    AgentRun agent(const std::vector<std::string> &arguments) {
+        std::string outPath = work + "/stdout";
+        std::string errPath = work + "/stderr";
+        pid_t pid = fork();
+        if (pid == 0) {
+            int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int in = open("/dev/null", O_RDONLY);
+            if (out < 0 || err < 0 || in < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+                dup2(in, 0) < 0) {
+                _exit(120);
+            }
+            std::vector<char *> argv;
+            argv.push_back(const_cast<char *>(IXO_AGENT_EXECUTABLE));
+            for (const std::string &argument : arguments) {
+                argv.push_back(const_cast<char *>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            // HOME points into the test's directory, so the per-user default
+            // device can never be this machine's.
+            setenv("HOME", (work + "/home").c_str(), 1);
+            unsetenv("XDG_CACHE_HOME");
+            execv(IXO_AGENT_EXECUTABLE, argv.data());
+            _exit(121);
+        }
+        AgentRun run;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+            run.exitCode = WEXITSTATUS(status);
+        }
+        run.out = support::readFile(outPath);
+        run.err = support::readFile(errPath);
+        return run;
+    }
+
+    std::string sample(const std::string &name) const {
+        return std::string(IXO_SOURCE_DIR) + "/samples/" + name;
+    }
+
+    void initDevice() {
+        AgentRun init = agent({"sim-init", device});
+        ASSERT_EQ(init.exitCode, 0) << init.err;
+    }
+
+    std::string work;
+    std::string device;
+};
+
+TEST_F(AgentEndToEnd, SimInitThenListTheCommands) {
+    AgentRun init = agent({"sim-init", device});
+    EXPECT_EQ(init.exitCode, 0) << init.err;
+    EXPECT_THAT(init.out, HasSubstr("simulated thin client ready in " + device));
+    EXPECT_TRUE(sim::isDevice(device));
+
+    AgentRun list = agent({"--device-root", device, "commands"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_THAT(list.out, HasSubstr("deleteFile\n"));
+    EXPECT_THAT(list.out, HasSubstr("deleteDirectory\n"));
+}
+
+TEST_F(AgentEndToEnd, DeleteFileSampleWithLockoutOnTheFilteredRoot) {
+    initDevice();
+    support::writeFile(device + "/var/log/old-agent.log", "old\n");
+    std::string log = work + "/agent.log";
+
+    AgentRun run = agent({"--device-root", device, "--log-file", log, "--log-level", "4", "run",
+                          sample("deleteFile.xml")});
+
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("command: deleteFile\nresult: 0\nerrorClass: (none)\n"
+                                   "message: (none)\nresponse: (none)\n"));
+    EXPECT_FALSE(support::exists(device + "/var/log/old-agent.log"));
+    EXPECT_EQ(sim::mountOptions(device, "/"), "ro,noatime");
+    std::vector<std::string> programs = sim::programLog(device);
+    EXPECT_THAT(programs, Contains("rw"));
+    EXPECT_THAT(programs, Contains("ro"));
+    EXPECT_THAT(programs, Contains("lockdlg"));
+    EXPECT_THAT(support::readFile(log), Not(HasSubstr("User not currently locked out")));
+}
+
+TEST_F(AgentEndToEnd, DeleteDirectorySampleOnAWritableMount) {
+    initDevice();
+    ASSERT_EQ(mkdir((device + "/home/root/addon-cache").c_str(), 0755), 0);
+    support::writeFile(device + "/home/root/addon-cache/part", "x");
+
+    AgentRun run = agent({"--device-root", device, "run", sample("deleteDirectory.xml")});
+
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("result: 0"));
+    EXPECT_FALSE(support::exists(device + "/home/root/addon-cache"));
+    // /home carries no write filter: no device program ran.
+    EXPECT_THAT(sim::programLog(device), IsEmpty());
+}
+
+TEST_F(AgentEndToEnd, FailedDeletionIsReportedWithItsErrorClass) {
+    initDevice();
+    AgentRun run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.out, HasSubstr("result: -1\nerrorClass: file_error\nmessage: "));
+    EXPECT_THAT(run.out, HasSubstr("/var/log/old-agent.log"));
+    EXPECT_EQ(sim::mountOptions(device, "/"), "ro,noatime");
+}
+
+TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
+    initDevice();
+    struct Case {
+        std::string content;
+        std::string expected;
+    };
+    std::vector<Case> cases = {
+        {"<command name=\"deleteFile\">\n<parameters>\n<file>/etc</parameters>\n</command>\n",
+         "bad.xml:3"},
+        {"<command>\n<parameters/>\n</command>\n", "bad.xml:1"},
+        {"<?xml version=\"1.0\"?>\n\n<command name=\"formatDisk\">\n<parameters/>\n</command>\n",
+         "bad.xml:3: unknown command 'formatDisk'"},
+    };
+    for (const Case &bad : cases) {
+        support::writeFile(work + "/bad.xml", bad.content);
+        AgentRun run = agent({"--device-root", device, "run", work + "/bad.xml"});
+        EXPECT_EQ(run.exitCode, 2) << bad.content;
+        EXPECT_THAT(run.err, HasSubstr(bad.expected)) << bad.content;
+        EXPECT_THAT(run.out, Not(HasSubstr("result:")));
+    }
+    AgentRun missing = agent({"--device-root", device, "run", work + "/absent.xml"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.err, HasSubstr("absent.xml"));
+    EXPECT_THAT(sim::programLog(device), IsEmpty());
+}
+
+TEST_F(AgentEndToEnd, OptionsAreCheckedAndExplained) {
+    AgentRun help = agent({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char *word : {"sim-init", "commands", "run FILE.xml", "--device-root",
+                             "--real-device", "--library", "--log-file", "--log-level"}) {
+        EXPECT_THAT(help.out, HasSubstr(word));
+    }
+    AgentRun notDevice = agent({"--device-root", work, "commands"});
+    EXPECT_EQ(notDevice.exitCode, 2);
+    EXPECT_THAT(notDevice.err, HasSubstr("no simulated device"));
+
+    AgentRun badLibrary = agent({"--library", work + "/missing.so", "commands"});
+    EXPECT_EQ(badLibrary.exitCode, 2);
+    EXPECT_THAT(badLibrary.err, HasSubstr("cannot load"));
+
+    EXPECT_EQ(agent({"--log-level", "loud", "commands"}).exitCode, 2);
+    EXPECT_EQ(agent({"--frobnicate"}).exitCode, 2);
+    EXPECT_EQ(agent({"explode"}).exitCode, 2);
+    EXPECT_EQ(agent({}).exitCode, 2);
+}
+
+TEST_F(AgentEndToEnd, DefaultDeviceIsBuiltOnFirstUseInTheUsersCache) {
+    AgentRun list = agent({"commands"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_THAT(list.out, HasSubstr("deleteFile"));
+    EXPECT_TRUE(sim::isDevice(work + "/home/.cache/ixoAgent/device"));
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <stdexcept>
+#include <vector>
+
+#include "sim/sim.h"
+
+namespace {
+
+struct Access {
+    uint16_t port;
+    int width;
+    uint32_t value;
+    bool operator==(const Access &other) const {
+        return port == other.port && width == other.width && value == other.value;
+    }
+};
+
+// A model that answers every read with a fixed pattern and keeps every access.
+struct RecordingModel {
+    explicit RecordingModel(uint32_t value) : answer(value) {}
+    uint32_t answer;
+    std::vector<Access> reads;
+    std::vector<Access> writes;
+
+    sim::PortModel at(uint16_t first, uint16_t count) {
+        return {first, count, this,
+                [](void *context, uint16_t port, int width) -> uint32_t {
+                    auto *self = static_cast<RecordingModel *>(context);
+                    self->reads.push_back({port, width, 0});
+                    return self->answer;
+                },
+                [](void *context, uint16_t port, int width, uint32_t value) {
+                    static_cast<RecordingModel *>(context)->writes.push_back({port, width, value});
+                }};
+    }
+};
+
+class PortBusTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim::resetPortBus(); }
+    void TearDown() override { sim::resetPortBus(); }
+    const IxoPortIo &io = *sim::portBus();
+};
+
+TEST_F(PortBusTest, SystemControlPortCountsDelayUnits) {
+    std::vector<uint8_t> seen;
+    for (int i = 0; i < 4; ++i) {
+        seen.push_back(io.in8(0x61));
+    }
+    EXPECT_EQ(sim::delayUnits(), 4u);
+    // The refresh bit toggles from one read to the next.
+    EXPECT_NE(seen[0] & 0x10, seen[1] & 0x10);
+    EXPECT_EQ(seen[0], seen[2]);
+    EXPECT_EQ(seen[1], seen[3]);
+    io.out8(0x61, 0);
+    EXPECT_EQ(sim::delayUnits(), 4u);
+    EXPECT_EQ(sim::portAccesses(), 5u);
+}
+
+TEST_F(PortBusTest, UnclaimedPortsFloatHigh) {
+    RecordingModel model(0);
+    sim::attachPortModel(model.at(0xE000, 0x80));
+    EXPECT_EQ(io.in8(0xDFFF), 0xFF);
+    EXPECT_EQ(io.in16(0xE080), 0xFFFF);
+    EXPECT_EQ(io.in32(0x0CF8), 0xFFFFFFFFu);
+    io.out32(0xE080, 0x12345678);
+    EXPECT_TRUE(model.reads.empty());
+    EXPECT_TRUE(model.writes.empty());
+    EXPECT_EQ(sim::portAccesses(), 4u);
+    EXPECT_EQ(sim::delayUnits(), 0u);
+}
+
+TEST_F(PortBusTest, ModelsGetTheirPortsAtEveryWidth) {
+    RecordingModel first(0x12345678);
+    RecordingModel second(0xCAFEF00D);
+    sim::attachPortModel(first.at(0xE000, 0x80));
+    sim::attachPortModel(second.at(0xE080, 0x10));
+
+    EXPECT_EQ(io.in8(0xE07F), 0x78);
+    EXPECT_EQ(io.in16(0xE002), 0x5678);
+    EXPECT_EQ(io.in32(0xE080), 0xCAFEF00Du);
+    io.out8(0xE010, 0xAB);
+    io.out16(0xE08E, 0xBEEF);
+    io.out32(0xE004, 0x01020304);
+
+    EXPECT_EQ(first.reads, (std::vector<Access>{{0xE07F, 1, 0}, {0xE002, 2, 0}}));
+    EXPECT_EQ(second.reads, (std::vector<Access>{{0xE080, 4, 0}}));
+    EXPECT_EQ(first.writes, (std::vector<Access>{{0xE010, 1, 0xAB}, {0xE004, 4, 0x01020304}}));
+    EXPECT_EQ(second.writes, (std::vector<Access>{{0xE08E, 2, 0xBEEF}}));
+    EXPECT_EQ(sim::portAccesses(), 6u);
+}
+
+TEST_F(PortBusTest, RejectsRangesThatCannotBeRouted) {
+    RecordingModel model(0);
+    sim::attachPortModel(model.at(0xE000, 0x80));
+    EXPECT_THROW(sim::attachPortModel(model.at(0xE07F, 2)), std::invalid_argument);
+    EXPECT_THROW(sim::attachPortModel(model.at(0x1000, 0)), std::invalid_argument);
+    EXPECT_THROW(sim::attachPortModel(model.at(0xFFF0, 0x20)), std::invalid_argument);
+    EXPECT_THROW(sim::attachPortModel(model.at(0x60, 4)), std::invalid_argument);
+    EXPECT_NO_THROW(sim::attachPortModel(model.at(0xFFF0, 0x10)));
+}
+
+TEST_F(PortBusTest, IoplIsRecordedAndCanBeRefused) {
+    EXPECT_EQ(io.iopl(3), 0);
+    sim::failIopl(true);
+    errno = 0;
+    EXPECT_EQ(io.iopl(3), -1);
+    EXPECT_EQ(errno, EPERM);
+    sim::failIopl(false);
+    EXPECT_EQ(io.iopl(0), 0);
+    EXPECT_EQ(sim::ioplCalls(), (std::vector<int>{3, 3, 0}));
+}
+
+TEST_F(PortBusTest, ResetDetachesModelsAndClearsEverything) {
+    RecordingModel model(0x11);
+    sim::attachPortModel(model.at(0xE000, 0x10));
+    io.in8(0x61);
+    io.iopl(3);
+    sim::failIopl(true);
+
+    sim::resetPortBus();
+
+    EXPECT_EQ(sim::delayUnits(), 0u);
+    EXPECT_EQ(sim::portAccesses(), 0u);
+    EXPECT_TRUE(sim::ioplCalls().empty());
+    EXPECT_EQ(io.iopl(3), 0);
+    EXPECT_EQ(io.in8(0xE000), 0xFF);
+    EXPECT_TRUE(model.reads.empty());
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+// Shared test support. The test main (testMain.cpp) installs the safe seams
+// before any test runs: the device root is a temporary directory, the command
+// runner is sim::recordingRunner and port I/O is the simulated port bus, so no
+// test can reach the real device.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace support {
+
+// A fresh directory under the test run's temporary directory.
+std::string makeTempDir(const std::string &prefix);
+void removeTree(const std::string &dir);
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &content);
+bool exists(const std::string &path);
+
+// Points the library, the agent's services and the simulator at root.
+void useDeviceRoot(const std::string &root);
+
+// The seconds passed to pSleep since the last clearSleeps(). Waits of one
+// second really sleep (the lockout polls with them); longer ones only record.
+std::vector<int> sleeps();
+void clearSleeps();
+
+// The agent's log: every line since the last clearLog() (level 4 and up are kept).
+std::string logText();
+void clearLog();
+
+// A fresh simulated device per test, with every root pointing at it, the
+// recorded command lines, sleeps and log cleared, and the port bus reset.
+class SimDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // The host path of a device path inside this test's device.
+    std::string hostPath(const std::string &devicePath) const;
+
+    std::string root;
+};
+
+}  // namespace support
