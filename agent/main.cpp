@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "agent/cliCommands.h"
 #include "agent/ixoagent.h"
 #include "agent/platformLibrary.h"
+#include "agent/registry.h"
 #include "sim/sim.h"
 
 namespace {
@@ -31,7 +33,16 @@ const char usageText[] =
     "                       refreshed and keeps its registries and logs\n"
     "  commands             list the library's command table\n"
     "  run FILE.xml         run one command file through the command table and print\n"
-    "                       the result code, error class, message and response\n"
+    "                       the result code, error class, message and response; the\n"
+    "                       command is kept in the registry while it runs\n"
+    "  pending              show the command and outcome kept across a reboot\n"
+    "  resume               after a reboot: report the kept outcome, or run the\n"
+    "                       interrupted command again; then clear them\n"
+    "  settings get NAME | settings set NAME VALUE | settings lum NAME\n"
+    "                       the agent's settings (\"IxoSettings\", \"lumsettings\")\n"
+    "  registry get FILE SECTION KEY | registry set FILE SECTION KEY VALUE\n"
+    "                       any registry value, by device path (set runs the\n"
+    "                       device's registry-change hook)\n"
     "\n"
     "Options:\n"
     "  --device-root DIR    the simulated device to work on (default:\n"
@@ -47,6 +58,10 @@ const char usageText[] =
     "  --download-user USER           user name for authenticated downloads\n"
     "  --download-password-file FILE  read the download password from FILE's first line\n"
     "  --poweroff-2mb-bios  power the device off before each reboot (2 MB BIOS devices)\n"
+    "  --reboot-after       run/resume: the device reboots once the command is done;\n"
+    "                       its outcome is kept for 'resume'\n"
+    "  --test-mode          work on copies of the registries in $HOME/.v6_test_dir,\n"
+    "                       taken from system.conf and dummy.control beside ixoAgent\n"
     "  --help               show this text\n"
     "\n"
     "Exit status: 0 when the command succeeded, 1 when it failed, 2 when it could not\n"
@@ -61,13 +76,12 @@ struct Options {
     std::string downloadUser;
     std::string downloadPasswordFile;
     bool poweroff2MB = false;
+    bool testMode = false;
+    agent::RunOptions run;
     std::vector<std::string> arguments;
 };
 
-int fail(const std::string &text) {
-    std::fprintf(stderr, "ixoAgent: %s\n", text.c_str());
-    return 2;
-}
+int fail(const std::string &text) { return agent::cliFailure(text); }
 
 bool parseLevel(const std::string &text, int *level) {
     char *end = nullptr;
@@ -98,6 +112,10 @@ int parseOptions(int argc, char **argv, Options *options) {
             options->realDevice = true;
         } else if (word == "--poweroff-2mb-bios") {
             options->poweroff2MB = true;
+        } else if (word == "--reboot-after") {
+            options->run.rebootAfter = true;
+        } else if (word == "--test-mode") {
+            options->testMode = true;
         } else if (word == "--device-root" || word == "--library" || word == "--log-file" ||
                    word == "--download-user" || word == "--download-password-file" ||
                    word == "--log-level") {
@@ -196,51 +214,44 @@ int attachDevice(const Options &options, agent::PlatformLibrary &library) {
     library.setCommandRunner(sim::chrootRunner);
     library.setPortIo(sim::portBus());
     agent::setDeviceRoot(root);
+    agent::setHookRunner(sim::chrootRunner);
     sim::setRoot(root);
     return -1;
 }
 
-int listCommands(const agent::PlatformLibrary &library) {
-    for (const PlatformCommandHandler *entry = library.commandHandlers();
-         entry->handler != nullptr && entry->name[0] != '\0'; ++entry) {
-        std::printf("%s\n", entry->name);
+// Registry test mode: the library maps the registries to copies under
+// $HOME/.v6_test_dir, made from the files beside this executable.
+int enterTestMode(const agent::PlatformLibrary &library) {
+    const char *home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+        return fail("--test-mode needs HOME set to an absolute directory");
     }
-    return 0;
+    agent::setHostRegistryDirectory(std::string(home) + "/.v6_test_dir");
+    std::string self = agent::executablePath();
+    std::vector<char> path(self.begin(), self.end());
+    path.push_back('\0');
+    library.setTestMode(path.data());
+    return -1;
 }
 
-void printText(const char *label, const char *text) {
-    std::printf("%s: %s\n", label, text != nullptr ? text : "(none)");
-}
-
-int runCommandFile(const agent::PlatformLibrary &library, const std::string &file) {
-    std::string error;
-    agent::CommandPtr command = agent::loadCommandFile(file, &error);
-    if (!command) {
-        return fail(error);
+int dispatch(const Options &options, const agent::PlatformLibrary &library) {
+    const std::string &verb = options.arguments[0];
+    if (verb == "commands") {
+        return agent::listCommands(library);
     }
-    const PlatformCommandHandler *entry =
-        agent::findCommandHandler(library.commandHandlers(), command->name);
-    if (entry == nullptr) {
-        return fail(file + ":" + std::to_string(command->line) + ": unknown command '" +
-                    command->name + "' (see 'ixoAgent commands')");
+    if (verb == "run") {
+        return agent::runCommandFile(library, options.arguments[1], options.run);
     }
-    IxoCharBuffer *response = nullptr;
-    char *errorClass = nullptr;
-    char *message = nullptr;
-    int result = entry->handler(command.get(), &response, &errorClass, &message);
-    agent::CharBufferPtr responseOwner(response);
-    std::printf("command: %s\n", entry->name);
-    std::printf("result: %d\n", result);
-    printText("errorClass", errorClass);
-    printText("message", message);
-    if (response != nullptr) {
-        std::printf("response:\n%s\n", agent::charBufferString(response).c_str());
-    } else {
-        printText("response", nullptr);
+    if (verb == "pending") {
+        return agent::showPending(library);
     }
-    std::free(errorClass);
-    std::free(message);
-    return result == 0 ? 0 : 1;
+    if (verb == "resume") {
+        return agent::resumePending(library, options.run);
+    }
+    if (verb == "settings") {
+        return agent::settingsCommand(library, options.arguments);
+    }
+    return agent::registryCommand(library, options.arguments);
 }
 
 }  // namespace
@@ -260,11 +271,15 @@ int main(int argc, char **argv) {
         return options.arguments.size() > 2 ? fail("sim-init takes at most one directory")
                                              : simInit(options);
     }
-    if (verb != "commands" && verb != "run") {
+    bool fixedArguments = verb == "commands" || verb == "pending" || verb == "resume";
+    if (!fixedArguments && verb != "run" && verb != "settings" && verb != "registry") {
         return fail("unknown command '" + verb + "' (see --help)");
     }
-    if ((verb == "run") != (options.arguments.size() == 2) || options.arguments.size() > 2) {
-        return fail(verb == "run" ? "run takes one command file" : "commands takes no arguments");
+    if (fixedArguments && options.arguments.size() != 1) {
+        return fail(verb + " takes no arguments");
+    }
+    if (verb == "run" && options.arguments.size() != 2) {
+        return fail("run takes one command file");
     }
 
     std::string error;
@@ -288,10 +303,12 @@ int main(int argc, char **argv) {
         return fail(error);
     }
     status = attachDevice(options, library);
+    if (status < 0 && options.testMode) {
+        status = enterTestMode(library);
+    }
     if (status < 0) {
         library.initCommands(agent::functionTable());
-        status = verb == "commands" ? listCommands(library)
-                                    : runCommandFile(library, options.arguments[1]);
+        status = dispatch(options, library);
     }
     unloadPlatformLibrary(&library);
     return status;

@@ -11,12 +11,7 @@ namespace {
 bool isFile(const std::string &path) { return !path.empty() && access(path.c_str(), R_OK) == 0; }
 
 std::string executableDirectory() {
-    char buffer[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) {
-        return "";
-    }
-    std::string path(buffer, static_cast<size_t>(length));
+    std::string path = executablePath();
     return path.substr(0, path.find_last_of('/'));
 }
 
@@ -33,6 +28,12 @@ bool resolve(PlatformLibrary *library, const char *name, Function *function, std
 }
 
 }  // namespace
+
+std::string executablePath() {
+    char buffer[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : "";
+}
 
 std::string defaultLibraryPath(const std::string &installedPath, const std::string &builtPath) {
     std::string beside = executableDirectory() + "/libIxoPlatformOs.so.1";
@@ -57,7 +58,21 @@ bool loadPlatformLibrary(const std::string &path, PlatformLibrary *library, std:
                     resolve(library, "ixoSetCommandRunner", &library->setCommandRunner, error) &&
                     resolve(library, "ixoSetPortIo", &library->setPortIo, error) &&
                     resolve(library, "initPlatformSpecificCommands", &library->initCommands, error) &&
-                    resolve(library, "getPlatformCommandHandlers", &library->commandHandlers, error);
+                    resolve(library, "getPlatformCommandHandlers", &library->commandHandlers, error) &&
+                    resolve(library, "doRebootAfterCommit", &library->rebootAfterCommit, error) &&
+                    resolve(library, "p_openReg", &library->openRegistry, error) &&
+                    resolve(library, "p_regGet", &library->registryGet, error) &&
+                    resolve(library, "p_regSet", &library->registrySet, error) &&
+                    resolve(library, "p_CloseAction", &library->closeRegistryWithAction, error) &&
+                    resolve(library, "p_CloseNoAction", &library->closeRegistry, error) &&
+                    resolve(library, "registrySetTestMode", &library->setTestMode, error) &&
+                    resolve(library, "getIxoSetting", &library->getSetting, error) &&
+                    resolve(library, "setIxoSetting", &library->setSetting, error) &&
+                    resolve(library, "getLumSetting", &library->lumSetting, error) &&
+                    resolve(library, "ixoSaveCommandForReboot", &library->saveCommand, error) &&
+                    resolve(library, "ixoSaveResponseForReboot", &library->saveResponse, error) &&
+                    resolve(library, "ixoGetSavedCommand", &library->savedCommand, error) &&
+                    resolve(library, "ixoGetSavedResponse", &library->savedResponse, error);
     if (!complete) {
         unloadPlatformLibrary(library);
     }

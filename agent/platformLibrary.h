@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ixo/commands.h"
+#include "ixo/registry.h"
 #include "ixo/seams.h"
 
 namespace agent {
@@ -17,7 +18,25 @@ struct PlatformLibrary {
     decltype(&ixoSetPortIo) setPortIo = nullptr;
     decltype(&initPlatformSpecificCommands) initCommands = nullptr;
     decltype(&getPlatformCommandHandlers) commandHandlers = nullptr;
+    decltype(&doRebootAfterCommit) rebootAfterCommit = nullptr;
+    // The settings store.
+    decltype(&p_openReg) openRegistry = nullptr;
+    decltype(&p_regGet) registryGet = nullptr;
+    decltype(&p_regSet) registrySet = nullptr;
+    decltype(&p_CloseAction) closeRegistryWithAction = nullptr;
+    decltype(&p_CloseNoAction) closeRegistry = nullptr;
+    decltype(&registrySetTestMode) setTestMode = nullptr;
+    decltype(&getIxoSetting) getSetting = nullptr;
+    decltype(&setIxoSetting) setSetting = nullptr;
+    decltype(&::getLumSetting) lumSetting = nullptr;
+    decltype(&ixoSaveCommandForReboot) saveCommand = nullptr;
+    decltype(&ixoSaveResponseForReboot) saveResponse = nullptr;
+    decltype(&ixoGetSavedCommand) savedCommand = nullptr;
+    decltype(&ixoGetSavedResponse) savedResponse = nullptr;
 };
+
+// The running executable's full path ("" when it cannot be told).
+std::string executablePath();
 
 // The library next to the executable (build tree), then the installed one.
 std::string defaultLibraryPath(const std::string &installedPath, const std::string &builtPath);

@@ -2,9 +2,20 @@
 // buildDevice.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace sim {
+
+// A file holding device state: written with its initial content on a new
+// device, kept as it is on a refresh.
+struct StateFile {
+    const char *path;
+    const char *initialContent;
+};
+// The registries of a freshly imaged device.
+extern const StateFile kRegistryFiles[];
+extern const size_t kRegistryFileCount;
 
 // Copies the host's static busybox to root/bin/busybox and links the applets
 // the device's scripts use.

@@ -40,12 +40,8 @@ const Directory kDirectories[] = {
     {"/dev", 0755},
 };
 
-// Files that hold the device's state: made empty on a new device, kept as
-// they are on a refresh.
-const char *const kStateFiles[] = {
-    "/tmp/system.conf",
-    "/home/root/system.conf",
-    "/var/log/device-programs.log",
+const StateFile kLogFiles[] = {
+    {"/var/log/device-programs.log", ""},
 };
 
 struct DirCloser {
@@ -76,13 +72,13 @@ bool isEmptyDirectory(const std::string &dir, std::string *error) {
     return true;
 }
 
-bool createIfMissing(const std::string &path, std::string *error) {
-    files::Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (fd.get() < 0 && errno != EEXIST) {
-        *error = files::failure("cannot create", path);
-        return false;
+bool createIfMissing(const std::string &root, const StateFile &file, std::string *error) {
+    std::string path = root + file.path;
+    if (files::exists(path)) {
+        return true;
     }
-    return true;
+    return files::makeDirectories(path.substr(0, path.find_last_of('/')), 0755, error) &&
+           files::replaceFile(path, file.initialContent, 0644, error);
 }
 
 std::string withoutTrailingSlashes(std::string dir) {
@@ -125,8 +121,13 @@ bool buildDevice(const std::string &dir, std::string *error) {
     if (!refresh && !files::replaceFile(root + kMarker, "simulated thin client\n", 0644, error)) {
         return false;
     }
-    for (const char *stateFile : kStateFiles) {
-        if (!createIfMissing(root + stateFile, error)) {
+    for (const StateFile &logFile : kLogFiles) {
+        if (!createIfMissing(root, logFile, error)) {
+            return false;
+        }
+    }
+    for (size_t index = 0; index < kRegistryFileCount; ++index) {
+        if (!createIfMissing(root, kRegistryFiles[index], error)) {
             return false;
         }
     }

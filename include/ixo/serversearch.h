@@ -2,12 +2,15 @@
 #ifndef IXO_SERVERSEARCH_H
 #define IXO_SERVERSEARCH_H
 
-#include "ixo/agent.h"
 #include "ixo/export.h"
 
 IXO_BEGIN_DECLS
 
-/* The functions of this subsystem are declared here as they are built. */
+/* Fills the caller's 1024-byte buffer with the configured DNS domain and
+   returns 0; -1 (buffer unchanged) when none is configured. */
+IXO_API int getDomainName(char *domain);
+/* The number of '.' in text; 0 for null. */
+IXO_API int findDotsInDomainString(const char *text);
 
 IXO_END_DECLS
 

@@ -24,6 +24,12 @@ int runDeviceCommand(const std::string &commandLine);
 // exactly one argument, byte for byte.
 std::string shellQuote(const std::string &text);
 
+// The C library's system(), for command lines that belong to the host and
+// not to the device (registry test mode). Null with the reason when it cannot
+// be found.
+using HostSystemFunction = int (*)(const char *commandLine);
+HostSystemFunction lookUpHostSystem(std::string *error);
+
 // iopl and port access: the installed table, or the real instructions.
 const IxoPortIo &portIo();
 

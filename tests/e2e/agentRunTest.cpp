@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/sim.h"
+#include "tests/e2e/agentFixture.h"
 #include "tests/support/support.h"
 
 using ::testing::Contains;
@@ -22,67 +23,8 @@ using ::testing::Not;
 
 namespace {
 
-struct AgentRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-class AgentEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        work = support::makeTempDir("e2e-");
-        device = work + "/device";
-    }
-    void TearDown() override { support::removeTree(work); }
-
-    AgentRun agent(const std::vector<std::string> &arguments) {
-        std::string outPath = work + "/stdout";
-        std::string errPath = work + "/stderr";
-        pid_t pid = fork();
-        if (pid == 0) {
-            int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int in = open("/dev/null", O_RDONLY);
-            if (out < 0 || err < 0 || in < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
-                dup2(in, 0) < 0) {
-                _exit(120);
-            }
-            std::vector<char *> argv;
-            argv.push_back(const_cast<char *>(IXO_AGENT_EXECUTABLE));
-            for (const std::string &argument : arguments) {
-                argv.push_back(const_cast<char *>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
-            // HOME points into the test's directory, so the per-user default
-            // device can never be this machine's.
-            setenv("HOME", (work + "/home").c_str(), 1);
-            unsetenv("XDG_CACHE_HOME");
-            execv(IXO_AGENT_EXECUTABLE, argv.data());
-            _exit(121);
-        }
-        AgentRun run;
-        int status = 0;
-        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-            run.exitCode = WEXITSTATUS(status);
-        }
-        run.out = support::readFile(outPath);
-        run.err = support::readFile(errPath);
-        return run;
-    }
-
-    std::string sample(const std::string &name) const {
-        return std::string(IXO_SOURCE_DIR) + "/samples/" + name;
-    }
-
-    void initDevice() {
-        AgentRun init = agent({"sim-init", device});
-        ASSERT_EQ(init.exitCode, 0) << init.err;
-    }
-
-    std::string work;
-    std::string device;
-};
+using e2e::AgentEndToEnd;
+using e2e::AgentRun;
 
 TEST_F(AgentEndToEnd, SimInitThenListTheCommands) {
     AgentRun init = agent({"sim-init", device});

@@ -39,8 +39,14 @@ TEST_F(DeviceBuilderTest, LaysOutTheDevice) {
     EXPECT_TRUE(S_ISCHR(null.st_mode));
     EXPECT_EQ(null.st_rdev, makedev(1, 3));
 
-    EXPECT_EQ(support::readFile(hostPath("/tmp/system.conf")), "");
-    EXPECT_EQ(support::readFile(hostPath("/home/root/system.conf")), "");
+    // A freshly imaged device's registries.
+    EXPECT_NE(support::readFile(hostPath("/tmp/system.conf")).find("[system]\nversion=6.2.0\n"),
+              std::string::npos);
+    EXPECT_NE(support::readFile(hostPath("/home/root/system.conf")).find("[IxoSettings]"),
+              std::string::npos);
+    EXPECT_NE(support::readFile(hostPath("/etc/addons.d/VORBIX/config/iniFile.ini"))
+                  .find("[HKLM]\nSOFTWARE\\TELMARC\\VORBIX\\ListenPort=7070\n"),
+              std::string::npos);
     EXPECT_NE(support::readFile(hostPath("/proc/meminfo")).find("MemTotal:"), std::string::npos);
     EXPECT_NE(support::readFile(hostPath("/proc/cpuinfo")).find("processor"), std::string::npos);
     EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");

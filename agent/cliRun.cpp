@@ -1,0 +1,170 @@
+// Running a command as the device's agent does: the command is kept in the
+// registry while it runs, so that a reboot in the middle of it is noticed,
+// and its outcome is kept across a reboot that follows it.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "agent/cliCommands.h"
+#include "agent/ixoagent.h"
+
+namespace agent {
+
+namespace {
+
+struct TextDeleter {
+    void operator()(char *text) const { std::free(text); }
+};
+using Text = std::unique_ptr<char, TextDeleter>;
+
+void printText(const char *label, const char *text) {
+    std::printf("%s: %s\n", label, text != nullptr ? text : "(none)");
+}
+
+// The outcome as the agent reports it to the server.
+CharBufferPtr outcomeDocument(const char *name, int result, const char *errorClass,
+                              const char *message, IxoCharBuffer *response) {
+    CharBufferPtr document(createCharBuffer());
+    CharBufferPtr text(createCharBuffer());
+    if (!document || !text) {
+        return nullptr;
+    }
+    addOpeningTag(document.get(), "commandOutcome");
+    addDataToCharBuffer(text.get(), name, static_cast<int>(std::string(name).size()));
+    addCharBufferElement(document.get(), "command", text.get());
+    addIntegerElement(document.get(), "result", result);
+    for (auto [element, value] : {std::pair{"errorClass", errorClass}, std::pair{"message", message}}) {
+        if (value != nullptr) {
+            CharBufferPtr valueBuffer(createCharBuffer());
+            addDataToCharBuffer(valueBuffer.get(), value, static_cast<int>(std::string(value).size()));
+            addCharBufferElement(document.get(), element, valueBuffer.get());
+        }
+    }
+    if (response != nullptr) {
+        addCharBufferElement(document.get(), "response", response);
+    }
+    addClosingTag(document.get(), "commandOutcome");
+    return document;
+}
+
+int runCommandRecord(const PlatformLibrary &library, IxoCommand *command, const std::string &source,
+                     const RunOptions &options) {
+    const PlatformCommandHandler *entry = findCommandHandler(library.commandHandlers(), command->name);
+    if (entry == nullptr) {
+        return cliFailure(source + ":" + std::to_string(command->line) + ": unknown command '" +
+                          command->name + "' (see 'ixoAgent commands')");
+    }
+    if (library.saveCommand(command) != 0) {
+        std::fprintf(stderr,
+                     "ixoAgent: warning: the command is too long to keep across a reboot; "
+                     "running it all the same\n");
+    }
+    IxoCharBuffer *response = nullptr;
+    char *errorClass = nullptr;
+    char *message = nullptr;
+    int result = entry->handler(command, &response, &errorClass, &message);
+    CharBufferPtr responseOwner(response);
+    Text errorClassOwner(errorClass);
+    Text messageOwner(message);
+
+    std::printf("command: %s\n", entry->name);
+    std::printf("result: %d\n", result);
+    printText("errorClass", errorClass);
+    printText("message", message);
+    if (response != nullptr) {
+        std::printf("response:\n%s\n", charBufferString(response).c_str());
+    } else {
+        printText("response", nullptr);
+    }
+    std::fflush(stdout);
+
+    if (options.rebootAfter) {
+        // The command stays saved with its outcome: after the reboot the
+        // agent reports the outcome and clears both ("ixoAgent resume").
+        CharBufferPtr outcome = outcomeDocument(entry->name, result, errorClass, message, response);
+        if (!outcome || library.saveResponse(outcome.get()) != 0) {
+            std::fprintf(stderr,
+                         "ixoAgent: warning: the outcome is too long to keep across the reboot\n");
+        }
+        std::printf("rebooting the device\n");
+        std::fflush(stdout);
+        library.rebootAfterCommit();
+    } else {
+        library.saveCommand(nullptr);
+    }
+    return result == 0 ? 0 : 1;
+}
+
+struct Kept {
+    Text command;
+    Text response;
+};
+
+// What the registry keeps across a reboot; null where nothing is kept.
+Kept keptAcrossReboot(const PlatformLibrary &library) {
+    char *command = nullptr;
+    char *response = nullptr;
+    library.savedCommand(&command);
+    library.savedResponse(&response);
+    return Kept{Text(command), Text(response)};
+}
+
+}  // namespace
+
+int cliFailure(const std::string &text) {
+    std::fprintf(stderr, "ixoAgent: %s\n", text.c_str());
+    return 2;
+}
+
+int listCommands(const PlatformLibrary &library) {
+    for (const PlatformCommandHandler *entry = library.commandHandlers();
+         entry->handler != nullptr && entry->name[0] != '\0'; ++entry) {
+        std::printf("%s\n", entry->name);
+    }
+    return 0;
+}
+
+int runCommandFile(const PlatformLibrary &library, const std::string &file,
+                   const RunOptions &options) {
+    std::string error;
+    CommandPtr command = loadCommandFile(file, &error);
+    if (!command) {
+        return cliFailure(error);
+    }
+    return runCommandRecord(library, command.get(), file, options);
+}
+
+int showPending(const PlatformLibrary &library) {
+    Kept kept = keptAcrossReboot(library);
+    printText("saved command", kept.command.get());
+    printText("saved response", kept.response.get());
+    return 0;
+}
+
+int resumePending(const PlatformLibrary &library, const RunOptions &options) {
+    Kept kept = keptAcrossReboot(library);
+    const char *commandText = kept.command.get();
+    const char *responseText = kept.response.get();
+    if (responseText != nullptr) {
+        // The command finished before the reboot: report its outcome once.
+        std::printf("outcome kept across the reboot:\n%s\n", responseText);
+        library.saveResponse(nullptr);
+        library.saveCommand(nullptr);
+        return 0;
+    }
+    if (commandText == nullptr) {
+        std::printf("nothing to resume\n");
+        return 0;
+    }
+    std::string error;
+    CommandPtr command = parseCommand(commandText, "saved command", &error);
+    if (!command) {
+        // A saved command that cannot be read would be retried forever.
+        library.saveCommand(nullptr);
+        return cliFailure(error + " (the saved command was dropped)");
+    }
+    std::printf("resuming the command interrupted by the reboot\n");
+    return runCommandRecord(library, command.get(), "saved command", options);
+}
+
+}  // namespace agent

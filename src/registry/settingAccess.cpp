@@ -1,0 +1,23 @@
+#include "registry/settingAccess.h"
+
+#include "ixo/registry.h"
+
+namespace registry {
+
+const char temporaryRegistryPath[] = "/tmp/system.conf";
+const char persistentRegistryPath[] = "/home/root/system.conf";
+
+int readSetting(const char *file, const char *section, const char *name, char *value) {
+    int handle = p_openReg(file);
+    int result = p_regGet(handle, value, section, name, "", IXO_REGISTRY_BUFFER_SIZE);
+    p_CloseNoAction(handle);
+    return result < 0 ? -1 : 0;
+}
+
+void writeSetting(const char *file, const char *section, const char *name, const char *value) {
+    int handle = p_openReg(file);
+    p_regSet(handle, section, name, value);
+    p_CloseNoAction(handle);
+}
+
+}  // namespace registry

@@ -1,0 +1,16 @@
+// Reading and writing one key of the agent's sections through the layer.
+#pragma once
+
+namespace registry {
+
+extern const char temporaryRegistryPath[];
+extern const char persistentRegistryPath[];
+
+// Opens the file, reads section/key into a 1024-byte value (empty default),
+// closes it. 0 or -1.
+int readSetting(const char *file, const char *section, const char *name, char *value);
+// Opens the file, writes section/key, closes it. The write's outcome is the
+// primitives' to log.
+void writeSetting(const char *file, const char *section, const char *name, const char *value);
+
+}  // namespace registry

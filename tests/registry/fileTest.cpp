@@ -1,0 +1,152 @@
+// The registry file on disk: bytes kept, new and missing files, invalid files
+// left alone, attributes, links, stray temporary files, outside changes.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "tests/registry/registryTestSupport.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+class RegistryFile : public registrytest::RegistryTest {};
+
+TEST_F(RegistryFile, ChangesOnlyTheLineSet) {
+    const std::string head = "; device settings\n\n[display]\n# resolution\n  width=1024\n";
+    const std::string tail = "\n# the network\n[network]\nhost=a b \nport=1\n";
+    int handle = openWith(head + "height=768\n" + tail);
+    ASSERT_GT(handle, 0);
+    ASSERT_EQ(reg_set(handle, "display", "height", "600"), 0);
+    EXPECT_EQ(support::readFile(file()), head + "height=600\n" + tail);
+    ASSERT_EQ(reg_set(handle, "display", "width", "800"), 0);
+    ASSERT_EQ(reg_set(handle, "display", "depth", "16"), 0);
+    ASSERT_EQ(reg_set(handle, "new", "k", "v"), 0);
+    EXPECT_EQ(support::readFile(file()),
+              "; device settings\n\n[display]\n# resolution\n  width=800\nheight=600\ndepth=16\n" +
+                  tail + "[new]\nk=v\n");
+    reg_close(handle);
+}
+
+TEST_F(RegistryFile, CrlfAndMissingFinalNewlineAreReadAndWrittenAsLf) {
+    int handle = openWith("[s]\r\nk=v\r\n# c\r\nlast=x");
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(get(handle, "s", "k"), "v");
+    EXPECT_EQ(get(handle, "s", "last"), "x");
+    ASSERT_EQ(reg_set(handle, "s", "k", "w"), 0);
+    EXPECT_EQ(support::readFile(file()), "[s]\nk=w\n# c\nlast=x\n");
+    reg_close(handle);
+}
+
+TEST_F(RegistryFile, MissingFileIsCreatedOnFirstWriteOnly) {
+    const std::string config = hostPath("/etc/addons.d/IXO_AGENT/iniFile.ini");
+    int handle = reg_open("/etc/addons.d/IXO_AGENT/iniFile.ini");
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(get(handle, "s", "k", "d"), "d");
+    EXPECT_EQ(reg_del(handle, "s"), 0);
+    EXPECT_FALSE(support::exists(config));
+    ASSERT_EQ(reg_set(handle, "s", "k", "v"), 0);
+    EXPECT_EQ(support::readFile(config), "[s]\nk=v\n");
+    struct stat info;
+    ASSERT_EQ(stat(config.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    reg_close(handle);
+
+    EXPECT_EQ(reg_open("/no/such/dir/system.conf"), 0);
+    EXPECT_EQ(reg_open("/tmp"), 0);
+    EXPECT_EQ(reg_open(""), 0);
+    EXPECT_EQ(reg_open(nullptr), 0);
+}
+
+TEST_F(RegistryFile, InvalidFileIsReportedAndLeftUntouched) {
+    const std::string broken = "[ok]\nk=v\n\n# fine so far\nnot a setting\n";
+    EXPECT_EQ(openWith(broken), 0);
+    EXPECT_THAT(support::logText(), HasSubstr("/tmp/system.conf:5: "));
+    EXPECT_EQ(support::readFile(file()), broken);
+
+    // Broken by hand while open: reads and writes fail, the file stays.
+    int handle = openWith("[ok]\nk=v\n");
+    ASSERT_GT(handle, 0);
+    support::writeFile(file(), broken + "#\n");
+    EXPECT_EQ(get(handle, "ok", "k"), "<failed>");
+    EXPECT_EQ(reg_set(handle, "ok", "k", "w"), -1);
+    EXPECT_EQ(reg_del(handle, "ok"), -1);
+    EXPECT_EQ(support::readFile(file()), broken + "#\n");
+    reg_close(handle);
+}
+
+TEST_F(RegistryFile, KeepsModeAndFollowsLinks) {
+    int handle = openWith("[s]\nk=v\n");
+    ASSERT_GT(handle, 0);
+    ASSERT_EQ(chmod(file().c_str(), 0600), 0);
+    ASSERT_EQ(reg_set(handle, "s", "k", "w"), 0);
+    struct stat info;
+    ASSERT_EQ(stat(file().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    reg_close(handle);
+
+    // Link targets are device paths: relative to the link, or from the root.
+    const std::string home = hostPath("/home/root/system.conf");
+    for (const char *target : {"../../tmp/system.conf", "/tmp/system.conf"}) {
+        ASSERT_EQ(unlink(home.c_str()), 0);
+        ASSERT_EQ(symlink(target, home.c_str()), 0);
+        handle = reg_open("/home/root/system.conf");
+        ASSERT_GT(handle, 0) << target;
+        ASSERT_EQ(reg_set(handle, "s", "via", target), 0);
+        reg_close(handle);
+        EXPECT_EQ(support::readFile(file()), "[s]\nk=w\nvia=" + std::string(target) + "\n");
+        struct stat link;
+        ASSERT_EQ(lstat(home.c_str(), &link), 0);
+        EXPECT_TRUE(S_ISLNK(link.st_mode));
+    }
+    // A link another user planted could lead anywhere.
+    ASSERT_EQ(lchown(home.c_str(), 1234, 1234), 0);
+    EXPECT_EQ(reg_open("/home/root/system.conf"), 0);
+    EXPECT_THAT(support::logText(), HasSubstr("not following symbolic link"));
+}
+
+TEST_F(RegistryFile, NextWriteRemovesAKilledWritersTempFiles) {
+    int handle = openWith("[s]\nk=v\n");
+    ASSERT_GT(handle, 0);
+    const std::string stray = hostPath("/tmp/.system.conf.tmpAb12Z9");
+    const std::string others[] = {hostPath("/tmp/.system.conf.tmp"),
+                                  hostPath("/tmp/system.conf.tmpAb12Z9"),
+                                  hostPath("/tmp/.other.conf.tmpAb12Z9")};
+    support::writeFile(stray, "[s]\nk=half");
+    for (const std::string &other : others) {
+        support::writeFile(other, "x");
+    }
+    EXPECT_EQ(get(handle, "s", "k"), "v");
+    ASSERT_EQ(reg_set(handle, "s", "k", "w"), 0);
+    EXPECT_FALSE(support::exists(stray));
+    for (const std::string &other : others) {
+        EXPECT_TRUE(support::exists(other)) << other;
+    }
+    reg_close(handle);
+}
+
+TEST_F(RegistryFile, HandlesSeeEachOtherAndOutsideChanges) {
+    int first = openWith("[s]\nk=v\n");
+    int second = reg_open("/tmp/system.conf");
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(get(second, "s", "k"), "v");
+    ASSERT_EQ(reg_set(first, "s", "k", "from first"), 0);
+    EXPECT_EQ(get(second, "s", "k"), "from first");
+    ASSERT_EQ(reg_set(second, "s", "other", "2"), 0);
+    ASSERT_EQ(reg_set(first, "s", "k", "again"), 0);
+    EXPECT_EQ(support::readFile(file()), "[s]\nk=again\nother=2\n");
+    // Rewritten in place by another program: same inode, other size.
+    support::writeFile(file(), "[s]\nk=outside\n");
+    EXPECT_EQ(get(first, "s", "k"), "outside");
+    EXPECT_EQ(get(first, "s", "other"), "<absent>");
+    ASSERT_EQ(unlink(file().c_str()), 0);
+    EXPECT_EQ(get(second, "s", "k"), "<absent>");
+    reg_close(first);
+    reg_close(second);
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// A simulated device with its registry /tmp/system.conf, and a recording hook
+// runner so that no registry hook runs for real.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "agent/registry.h"
+#include "ixo/agent.h"
+#include "tests/support/support.h"
+
+namespace registrytest {
+
+inline std::vector<std::string> hookLines;
+inline int hookResult = 0;
+
+inline int recordHook(const char *line) {
+    hookLines.push_back(line);
+    return hookResult;
+}
+
+class RegistryTest : public support::SimDeviceTest {
+protected:
+    void SetUp() override {
+        support::SimDeviceTest::SetUp();
+        hookLines.clear();
+        hookResult = 0;
+        agent::setHookRunner(recordHook);
+    }
+    void TearDown() override {
+        agent::setHookRunner(nullptr);
+        support::SimDeviceTest::TearDown();
+    }
+
+    std::string file() const { return hostPath("/tmp/system.conf"); }
+
+    // Writes content to the registry and opens it; 0 when it cannot be opened.
+    int openWith(const std::string &content) {
+        support::writeFile(file(), content);
+        return reg_open("/tmp/system.conf");
+    }
+
+    // The value, or "<failed>" when reg_get fails.
+    static std::string get(int handle, const char *section, const char *key,
+                           const char *fallback = "<absent>") {
+        char buffer[1024];
+        return reg_get(handle, buffer, section, key, fallback) == 0 ? buffer : "<failed>";
+    }
+};
+
+}  // namespace registrytest

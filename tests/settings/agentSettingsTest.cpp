@@ -1,0 +1,201 @@
+// The agent's settings, the command and response kept across a reboot, the
+// small accessors and the DNS domain, on a simulated device's registries.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "agent/registry.h"
+#include "ixo/registry.h"
+#include "ixo/serversearch.h"
+#include "tests/commands/commandTestSupport.h"
+#include "tests/support/support.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string registryValue(const std::string &file, const std::string &section,
+                          const std::string &key) {
+    std::string value;
+    std::string error;
+    if (!agent::registryGet(file, section, key, &value, &error)) {
+        return "<absent: " + error + ">";
+    }
+    return value;
+}
+
+// "RESULT:TEXT" of a getter of what is kept across a reboot.
+std::string kept(int (*getter)(char **)) {
+    char *text = nullptr;
+    int result = getter(&text);
+    std::string copy = text != nullptr ? text : "<null>";
+    std::free(text);
+    return std::to_string(result) + ":" + copy;
+}
+
+std::string savedCommand() { return kept(ixoGetSavedCommand); }
+std::string savedResponse() { return kept(ixoGetSavedResponse); }
+
+class AgentSettingsTest : public support::SimDeviceTest {};
+
+TEST_F(AgentSettingsTest, SettingsLiveInTheTemporaryRegistry) {
+    char value[IXO_REGISTRY_BUFFER_SIZE];
+    EXPECT_EQ(setIxoSetting("Mode", "fast lane"), 0);
+    EXPECT_EQ(registryValue("/tmp/system.conf", "IxoSettings", "Mode"), "fast lane");
+    EXPECT_THAT(support::logText(), HasSubstr("name 'Mode', value 'fast lane'"));
+    EXPECT_EQ(getIxoSetting("Mode", value), 0);
+    EXPECT_STREQ(value, "fast lane");
+    EXPECT_EQ(getIxoSetting("Unset", value), 0);
+    EXPECT_STREQ(value, "");
+    EXPECT_EQ(getLumSetting("ServerPort", value), 0);
+    EXPECT_STREQ(value, "9080");
+    // A value the store refuses is reported by nobody but the log.
+    EXPECT_EQ(setIxoSetting("Mode", "two\nlines"), 0);
+    EXPECT_EQ(registryValue("/tmp/system.conf", "IxoSettings", "Mode"), "fast lane");
+}
+
+TEST_F(AgentSettingsTest, UnreadableRegistryFailsTheRead) {
+    support::writeFile(hostPath("/tmp/system.conf"), "garbage\n");
+    char value[IXO_REGISTRY_BUFFER_SIZE] = "old";
+    EXPECT_EQ(getIxoSetting("Mode", value), -1);
+    EXPECT_EQ(getLumSetting("Mode", value), -1);
+    EXPECT_EQ(savedCommand(), "-1:<null>");
+}
+
+TEST_F(AgentSettingsTest, PendingCommandXmlIsWrittenPersistentlyAndReadTemporarily) {
+    EXPECT_EQ(setPendingCommandXml("PendingCommandXml", "<command/>"), 0);
+    EXPECT_EQ(registryValue("/home/root/system.conf", "IxoSettings", "PendingCommandXml"),
+              "<command/>");
+    char value[IXO_REGISTRY_BUFFER_SIZE] = "old";
+    EXPECT_EQ(getPendingCommandXml("PendingCommandXml", value), 0);
+    EXPECT_STREQ(value, "");
+}
+
+TEST_F(AgentSettingsTest, NullCommandClearsWhatWasSaved) {
+    agent::CommandPtr command = commandtest::makeCommand("deleteFile", {{"file", "/etc/x"}});
+    ASSERT_EQ(ixoSaveCommandForReboot(command.get()), 0);
+    std::string saved = savedCommand();
+    EXPECT_THAT(saved, HasSubstr("0:"));
+    EXPECT_THAT(saved, HasSubstr("deleteFile"));
+    EXPECT_EQ(saved.find('\n'), std::string::npos);
+    // What was saved reads back as the same command.
+    std::string error;
+    agent::CommandPtr again = agent::parseCommand(saved.substr(2), "saved", &error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_STREQ(getSubNodeContentByName(again->parameters, "file"), "/etc/x");
+
+    EXPECT_EQ(ixoSaveCommandForReboot(nullptr), 0);
+    EXPECT_EQ(savedCommand(), "-1:<null>");
+}
+
+// A command whose XML text is exactly the given length.
+agent::CommandPtr commandOfLength(size_t length) {
+    agent::CommandPtr probe = commandtest::makeCommand("deleteFile", {{"file", ""}});
+    agent::CharBufferPtr xml(getCharBufferFromCommandStruct(probe.get()));
+    size_t base = static_cast<size_t>(getTotalBufferLength(xml.get()));
+    return commandtest::makeCommand("deleteFile", {{"file", std::string(length - base, 'p')}});
+}
+
+TEST_F(AgentSettingsTest, CommandOfExactly1000CharactersIsSavedAnd1001Refused) {
+    agent::CommandPtr fits = commandOfLength(1000);
+    agent::CharBufferPtr xml(getCharBufferFromCommandStruct(fits.get()));
+    ASSERT_EQ(getTotalBufferLength(xml.get()), 1000);
+    ASSERT_EQ(ixoSaveCommandForReboot(fits.get()), 0);
+    std::string saved = savedCommand();
+    EXPECT_THAT(saved, HasSubstr(std::string(100, 'p')));
+
+    agent::CommandPtr tooLong = commandOfLength(1001);
+    EXPECT_EQ(ixoSaveCommandForReboot(tooLong.get()), -1);
+    EXPECT_THAT(support::logText(),
+                HasSubstr("Error saving command, longer than max registry length"));
+    EXPECT_EQ(savedCommand(), saved);
+}
+
+TEST_F(AgentSettingsTest, ResponseIsKeptOnOneLineAndMeasuredWithItsLineBreaks) {
+    agent::CharBufferPtr response(createCharBuffer());
+    std::string text = "<seconds>\n300\n</seconds>\r\n";
+    addDataToCharBuffer(response.get(), text.data(), static_cast<int>(text.size()));
+    EXPECT_EQ(ixoSaveResponseForReboot(response.get()), 0);
+    EXPECT_EQ(savedResponse(), "0:<seconds>300</seconds>");
+
+    // 1001 characters with their line breaks, 990 without them: refused.
+    agent::CharBufferPtr tooLong(createCharBuffer());
+    std::string longText = std::string(990, 'r') + std::string(11, '\n');
+    addDataToCharBuffer(tooLong.get(), longText.data(), static_cast<int>(longText.size()));
+    EXPECT_EQ(ixoSaveResponseForReboot(tooLong.get()), -1);
+    EXPECT_THAT(support::logText(),
+                HasSubstr("Error saving response, longer than max registry length"));
+    EXPECT_EQ(savedResponse(), "0:<seconds>300</seconds>");
+
+    EXPECT_EQ(ixoSaveResponseForReboot(nullptr), 0);
+    EXPECT_EQ(savedResponse(), "-1:<null>");
+    EXPECT_EQ(ixoGetSavedResponse(nullptr), -1);
+}
+
+TEST_F(AgentSettingsTest, LogSettings) {
+    int enabled = -1;
+    char fileName[IXO_REGISTRY_BUFFER_SIZE] = "";
+    EXPECT_EQ(getLogSettings(&enabled, fileName), 0);
+    EXPECT_EQ(enabled, 1);
+    EXPECT_STREQ(fileName, "/var/log/ixoAgent.log");
+
+    setIxoSetting("logEnabled", "");
+    EXPECT_EQ(getLogSettings(&enabled, fileName), 0);
+    EXPECT_EQ(enabled, 0);
+    setIxoSetting("logEnabled", "verbose");
+    EXPECT_EQ(getLogSettings(&enabled, fileName), 0);
+    EXPECT_EQ(enabled, 0);
+}
+
+TEST_F(AgentSettingsTest, LegacyListenPortFromTheOlderAgentsIniFile) {
+    char port[IXO_REGISTRY_BUFFER_SIZE] = "";
+    EXPECT_EQ(getLegacyListenPort(port), 0);
+    EXPECT_STREQ(port, "7070");
+
+    support::removeTree(hostPath("/etc/addons.d/VORBIX"));
+    EXPECT_EQ(getLegacyListenPort(port), -1);
+    EXPECT_THAT(support::logText(), HasSubstr("Error opening Vorbix config file"));
+}
+
+TEST_F(AgentSettingsTest, ConstantAccessors) {
+    int state = 0;
+    EXPECT_EQ(getWriteFilterStateFromIxo(nullptr, &state), 0);
+    EXPECT_EQ(state, 1);
+    std::string before = support::readFile(hostPath("/tmp/system.conf"));
+    EXPECT_EQ(setWriteFilterStateFromIxo(nullptr, 0), 0);
+    EXPECT_EQ(setAgentVersion("9.9.9"), 0);
+    char path[IXO_REGISTRY_BUFFER_SIZE] = "";
+    EXPECT_EQ(GetCertificatePath(path), -1);
+    EXPECT_EQ(support::readFile(hostPath("/tmp/system.conf")), before);
+}
+
+TEST_F(AgentSettingsTest, DomainNameAndItsDots) {
+    char domain[IXO_REGISTRY_BUFFER_SIZE] = "";
+    EXPECT_EQ(getDomainName(domain), 0);
+    EXPECT_STREQ(domain, "branch.example.test");
+    EXPECT_EQ(findDotsInDomainString(domain), 2);
+    EXPECT_THAT(support::logText(), HasSubstr("count is 2"));
+
+    std::string error;
+    ASSERT_TRUE(agent::registrySet("/tmp/system.conf", "DNS", "domainname", "", &error)) << error;
+    std::strcpy(domain, "kept");
+    EXPECT_EQ(getDomainName(domain), -1);
+    EXPECT_STREQ(domain, "kept");
+    ASSERT_TRUE(agent::registryDeleteSection("/tmp/system.conf", "DNS", &error)) << error;
+    EXPECT_EQ(getDomainName(domain), -1);
+    EXPECT_STREQ(domain, "kept");
+
+    support::writeFile(hostPath("/tmp/system.conf"), "unparsable\n");
+    EXPECT_EQ(getDomainName(domain), -1);
+    EXPECT_THAT(support::logText(), HasSubstr("Error opening registry"));
+
+    EXPECT_EQ(findDotsInDomainString(nullptr), 0);
+    EXPECT_EQ(findDotsInDomainString(""), 0);
+    EXPECT_EQ(findDotsInDomainString("nodots"), 0);
+    EXPECT_EQ(findDotsInDomainString("..."), 3);
+}
+
+}  // namespace
