@@ -111,37 +111,45 @@ Kept keptAcrossReboot(const PlatformLibrary &library) {
 
 }  // namespace
 
-int cliFailure(const std::string &text) {
-    std::fprintf(stderr, "ixoAgent: %s\n", text.c_str());
-    return 2;
-}
-
-int listCommands(const PlatformLibrary &library) {
-    for (const PlatformCommandHandler *entry = library.commandHandlers();
+int listCommands(const CliContext &context) {
+    if (!context.arguments.empty()) {
+        return cliUsage(*findSubcommand("commands"));
+    }
+    for (const PlatformCommandHandler *entry = context.library->commandHandlers();
          entry->handler != nullptr && entry->name[0] != '\0'; ++entry) {
         std::printf("%s\n", entry->name);
     }
     return 0;
 }
 
-int runCommandFile(const PlatformLibrary &library, const std::string &file,
-                   const RunOptions &options) {
+int runCommandFile(const CliContext &context) {
+    if (context.arguments.size() != 1) {
+        return cliUsage(*findSubcommand("run"));
+    }
+    const std::string &file = context.arguments[0];
     std::string error;
     CommandPtr command = loadCommandFile(file, &error);
     if (!command) {
         return cliFailure(error);
     }
-    return runCommandRecord(library, command.get(), file, options);
+    return runCommandRecord(*context.library, command.get(), file, context.run);
 }
 
-int showPending(const PlatformLibrary &library) {
-    Kept kept = keptAcrossReboot(library);
+int showPending(const CliContext &context) {
+    if (!context.arguments.empty()) {
+        return cliUsage(*findSubcommand("pending"));
+    }
+    Kept kept = keptAcrossReboot(*context.library);
     printText("saved command", kept.command.get());
     printText("saved response", kept.response.get());
     return 0;
 }
 
-int resumePending(const PlatformLibrary &library, const RunOptions &options) {
+int resumePending(const CliContext &context) {
+    if (!context.arguments.empty()) {
+        return cliUsage(*findSubcommand("resume"));
+    }
+    const PlatformLibrary &library = *context.library;
     Kept kept = keptAcrossReboot(library);
     const char *commandText = kept.command.get();
     const char *responseText = kept.response.get();
@@ -164,7 +172,7 @@ int resumePending(const PlatformLibrary &library, const RunOptions &options) {
         return cliFailure(error + " (the saved command was dropped)");
     }
     std::printf("resuming the command interrupted by the reboot\n");
-    return runCommandRecord(library, command.get(), "saved command", options);
+    return runCommandRecord(library, command.get(), "saved command", context.run);
 }
 
 }  // namespace agent

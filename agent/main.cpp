@@ -1,10 +1,7 @@
 // ixoAgent: the development agent. It loads libIxoPlatformOs as the device's
 // agent does, provides the agent services from its own code, and runs
-// management command files through the library's command table, on a
-// simulated thin client unless --real-device is given.
-#include <sys/stat.h>
-#include <unistd.h>
-
+// management commands and the library's other services on a simulated thin
+// client, or on this machine as the device with --real-device.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,29 +18,7 @@
 
 namespace {
 
-const char usageText[] =
-    "usage: ixoAgent [options] COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Runs management commands through libIxoPlatformOs, on a simulated thin client\n"
-    "unless --real-device is given.\n"
-    "\n"
-    "Commands:\n"
-    "  sim-init [DIR]       build a simulated thin client in DIR (default: the\n"
-    "                       per-user device, or --device-root); an existing one is\n"
-    "                       refreshed and keeps its registries and logs\n"
-    "  commands             list the library's command table\n"
-    "  run FILE.xml         run one command file through the command table and print\n"
-    "                       the result code, error class, message and response; the\n"
-    "                       command is kept in the registry while it runs\n"
-    "  pending              show the command and outcome kept across a reboot\n"
-    "  resume               after a reboot: report the kept outcome, or run the\n"
-    "                       interrupted command again; then clear them\n"
-    "  settings get NAME | settings set NAME VALUE | settings lum NAME\n"
-    "                       the agent's settings (\"IxoSettings\", \"lumsettings\")\n"
-    "  registry get FILE SECTION KEY | registry set FILE SECTION KEY VALUE\n"
-    "                       any registry value, by device path (set runs the\n"
-    "                       device's registry-change hook)\n"
-    "\n"
+const char optionsText[] =
     "Options:\n"
     "  --device-root DIR    the simulated device to work on (default:\n"
     "                       $XDG_CACHE_HOME/ixoAgent/device, else ~/.cache/ixoAgent/device,\n"
@@ -66,6 +41,24 @@ const char usageText[] =
     "\n"
     "Exit status: 0 when the command succeeded, 1 when it failed, 2 when it could not\n"
     "be run (bad options, command file or device).\n";
+
+void printUsage(FILE *stream) {
+    std::fputs("usage: ixoAgent [options] COMMAND [ARGUMENTS]\n\n"
+               "Runs management commands and the device services of libIxoPlatformOs, on a\n"
+               "simulated thin client unless --real-device is given.\n\nCommands:\n",
+               stream);
+    for (const agent::Subcommand *row = agent::subcommands; row->name != nullptr; ++row) {
+        std::fprintf(stream, "  %s\n      ", row->usage);
+        for (const char *c = row->summary; *c != '\0'; ++c) {
+            std::fputc(*c, stream);
+            if (*c == '\n') {
+                std::fputs("      ", stream);
+            }
+        }
+        std::fputc('\n', stream);
+    }
+    std::fprintf(stream, "\n%s", optionsText);
+}
 
 struct Options {
     std::string deviceRoot;
@@ -94,19 +87,18 @@ bool parseLevel(const std::string &text, int *level) {
     return true;
 }
 
-// Returns -1 when parsing succeeded, else the exit status.
+// Returns -1 when parsing succeeded, else the exit status. Options come
+// before the command; what follows the command is its own.
 int parseOptions(int argc, char **argv, Options *options) {
     for (int index = 1; index < argc; ++index) {
         std::string word = argv[index];
-        auto value = [&](std::string *target) {
-            if (index + 1 >= argc) {
-                return false;
-            }
-            *target = argv[++index];
-            return true;
-        };
+        if (!options->arguments.empty() || word.empty() || word[0] != '-') {
+            options->arguments.push_back(word);
+            continue;
+        }
+        std::string *target = nullptr;
         if (word == "--help" || word == "-h") {
-            std::fputs(usageText, stdout);
+            printUsage(stdout);
             return 0;
         } else if (word == "--real-device") {
             options->realDevice = true;
@@ -116,70 +108,35 @@ int parseOptions(int argc, char **argv, Options *options) {
             options->run.rebootAfter = true;
         } else if (word == "--test-mode") {
             options->testMode = true;
-        } else if (word == "--device-root" || word == "--library" || word == "--log-file" ||
-                   word == "--download-user" || word == "--download-password-file" ||
-                   word == "--log-level") {
-            std::string text;
-            if (!value(&text)) {
+        } else if (word == "--device-root") {
+            target = &options->deviceRoot;
+        } else if (word == "--library") {
+            target = &options->library;
+        } else if (word == "--log-file") {
+            target = &options->logFile;
+        } else if (word == "--download-user") {
+            target = &options->downloadUser;
+        } else if (word == "--download-password-file") {
+            target = &options->downloadPasswordFile;
+        } else if (word == "--log-level") {
+            if (index + 1 >= argc || !parseLevel(argv[index + 1], &options->logLevel)) {
+                return fail("--log-level takes a number from 0 to 9 (see --help)");
+            }
+            ++index;
+        } else {
+            return fail("unknown option '" + word + "' (see --help)");
+        }
+        if (target != nullptr) {
+            if (index + 1 >= argc) {
                 return fail(word + " needs a value (see --help)");
             }
-            if (word == "--device-root") {
-                options->deviceRoot = text;
-            } else if (word == "--library") {
-                options->library = text;
-            } else if (word == "--log-file") {
-                options->logFile = text;
-            } else if (word == "--download-user") {
-                options->downloadUser = text;
-            } else if (word == "--download-password-file") {
-                options->downloadPasswordFile = text;
-            } else if (!parseLevel(text, &options->logLevel)) {
-                return fail("--log-level takes a number from 0 to 9, not '" + text + "'");
-            }
-        } else if (word.size() > 1 && word[0] == '-' && options->arguments.empty()) {
-            return fail("unknown option '" + word + "' (see --help)");
-        } else {
-            options->arguments.push_back(word);
+            *target = argv[++index];
         }
     }
     if (options->realDevice && !options->deviceRoot.empty()) {
         return fail("--real-device and --device-root exclude each other");
     }
     return -1;
-}
-
-std::string defaultDeviceRoot() {
-    const char *cache = std::getenv("XDG_CACHE_HOME");
-    if (cache != nullptr && cache[0] == '/') {
-        return std::string(cache) + "/ixoAgent/device";
-    }
-    const char *home = std::getenv("HOME");
-    return std::string(home != nullptr && home[0] != '\0' ? home : "/tmp") +
-           "/.cache/ixoAgent/device";
-}
-
-bool makeParents(const std::string &path, std::string *error) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-            *error = "cannot create " + part + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
-}
-
-int simInit(const Options &options) {
-    std::string dir = options.arguments.size() > 1 ? options.arguments[1]
-                      : options.deviceRoot.empty() ? defaultDeviceRoot()
-                                                   : options.deviceRoot;
-    std::string error;
-    if (!makeParents(dir, &error) || !sim::buildDevice(dir, &error)) {
-        return fail("cannot build a simulated device in " + dir + ": " + error);
-    }
-    std::printf("simulated thin client ready in %s\n", dir.c_str());
-    return 0;
 }
 
 bool readPasswordFile(const std::string &path, std::string *password, std::string *error) {
@@ -193,29 +150,31 @@ bool readPasswordFile(const std::string &path, std::string *password, std::strin
 }
 
 // Points the library and the agent at the device, real or simulated.
-int attachDevice(const Options &options, agent::PlatformLibrary &library) {
+// Returns -1 when attached, else the exit status.
+int attachDevice(const Options &options, agent::PlatformLibrary &library, std::string *root) {
     if (options.realDevice) {
+        root->clear();
         return -1;
     }
     bool chosen = !options.deviceRoot.empty();
-    std::string root = chosen ? options.deviceRoot : defaultDeviceRoot();
+    *root = chosen ? options.deviceRoot : agent::defaultDeviceRoot();
     std::string error;
-    if (!sim::isDevice(root)) {
+    if (!sim::isDevice(*root)) {
         if (chosen) {
-            return fail(root + " is no simulated device; make one with 'ixoAgent sim-init " + root +
-                        "'");
+            return fail(*root + " is no simulated device; make one with 'ixoAgent sim-init " +
+                        *root + "'");
         }
-        if (!makeParents(root, &error) || !sim::buildDevice(root, &error)) {
-            return fail("cannot build the simulated device in " + root + ": " + error);
+        if (!agent::makeParents(*root, &error) || !sim::buildDevice(*root, &error)) {
+            return fail("cannot build the simulated device in " + *root + ": " + error);
         }
-        std::fprintf(stderr, "ixoAgent: built a simulated thin client in %s\n", root.c_str());
+        std::fprintf(stderr, "ixoAgent: built a simulated thin client in %s\n", root->c_str());
     }
-    library.setDeviceRoot(root.c_str());
+    library.setDeviceRoot(root->c_str());
     library.setCommandRunner(sim::chrootRunner);
     library.setPortIo(sim::portBus());
-    agent::setDeviceRoot(root);
+    agent::setDeviceRoot(*root);
     agent::setHookRunner(sim::chrootRunner);
-    sim::setRoot(root);
+    sim::setRoot(*root);
     return -1;
 }
 
@@ -234,54 +193,8 @@ int enterTestMode(const agent::PlatformLibrary &library) {
     return -1;
 }
 
-int dispatch(const Options &options, const agent::PlatformLibrary &library) {
-    const std::string &verb = options.arguments[0];
-    if (verb == "commands") {
-        return agent::listCommands(library);
-    }
-    if (verb == "run") {
-        return agent::runCommandFile(library, options.arguments[1], options.run);
-    }
-    if (verb == "pending") {
-        return agent::showPending(library);
-    }
-    if (verb == "resume") {
-        return agent::resumePending(library, options.run);
-    }
-    if (verb == "settings") {
-        return agent::settingsCommand(library, options.arguments);
-    }
-    return agent::registryCommand(library, options.arguments);
-}
-
-}  // namespace
-
-int main(int argc, char **argv) {
-    Options options;
-    int status = parseOptions(argc, argv, &options);
-    if (status >= 0) {
-        return status;
-    }
-    if (options.arguments.empty()) {
-        std::fputs(usageText, stderr);
-        return 2;
-    }
-    const std::string &verb = options.arguments[0];
-    if (verb == "sim-init") {
-        return options.arguments.size() > 2 ? fail("sim-init takes at most one directory")
-                                             : simInit(options);
-    }
-    bool fixedArguments = verb == "commands" || verb == "pending" || verb == "resume";
-    if (!fixedArguments && verb != "run" && verb != "settings" && verb != "registry") {
-        return fail("unknown command '" + verb + "' (see --help)");
-    }
-    if (fixedArguments && options.arguments.size() != 1) {
-        return fail(verb + " takes no arguments");
-    }
-    if (verb == "run" && options.arguments.size() != 2) {
-        return fail("run takes one command file");
-    }
-
+// Logging, credentials and the power-off flag, before the library runs.
+int configureServices(const Options &options) {
     std::string error;
     agent::setLogLevel(options.logLevel);
     if (!options.logFile.empty() && !agent::setLogFile(options.logFile, &error)) {
@@ -294,22 +207,58 @@ int main(int argc, char **argv) {
     }
     agent::setCredentials(options.downloadUser, password);
     poweroff2MBBios = options.poweroff2MB ? 1 : 0;
+    return -1;
+}
 
+int runWithLibrary(const Options &options, const agent::Subcommand &subcommand,
+                   agent::CliContext &context) {
     agent::PlatformLibrary library;
+    std::string error;
     std::string path = options.library.empty()
                            ? agent::defaultLibraryPath(IXO_INSTALL_LIBRARY_PATH, IXO_BUILD_LIBRARY_PATH)
                            : options.library;
     if (!agent::loadPlatformLibrary(path, &library, &error)) {
         return fail(error);
     }
-    status = attachDevice(options, library);
+    int status = attachDevice(options, library, &context.deviceRoot);
     if (status < 0 && options.testMode) {
         status = enterTestMode(library);
     }
     if (status < 0) {
         library.initCommands(agent::functionTable());
-        status = dispatch(options, library);
+        context.library = &library;
+        status = subcommand.run(context);
     }
-    unloadPlatformLibrary(&library);
+    agent::unloadPlatformLibrary(&library);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options options;
+    int status = parseOptions(argc, argv, &options);
+    if (status >= 0) {
+        return status;
+    }
+    if (options.arguments.empty()) {
+        printUsage(stderr);
+        return 2;
+    }
+    const agent::Subcommand *subcommand = agent::findSubcommand(options.arguments[0]);
+    if (subcommand == nullptr) {
+        return fail("unknown command '" + options.arguments[0] + "' (see --help)");
+    }
+    agent::CliContext context;
+    context.arguments.assign(options.arguments.begin() + 1, options.arguments.end());
+    context.run = options.run;
+    status = configureServices(options);
+    if (status >= 0) {
+        return status;
+    }
+    if (!subcommand->needsLibrary) {
+        context.deviceRoot = options.deviceRoot;
+        return subcommand->run(context);
+    }
+    return runWithLibrary(options, *subcommand, context);
 }

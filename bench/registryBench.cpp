@@ -1,51 +1,31 @@
 // Registry access through the library as the agent's commands use it: open,
-// read or write one key, close, on a registry of 1000 keys. Runs on a device
-// root in a temporary directory; nothing of this machine is touched.
+// read or write one key, close, on a registry of 1000 keys.
 #include <benchmark/benchmark.h>
-#include <ftw.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "bench/benchSupport.h"
 #include "ixo/registry.h"
-#include "ixo/seams.h"
 
 namespace {
 
-std::string root;
-
-int refuseCommands(const char *) { return -1; }
-
-int removeEntry(const char *path, const struct stat *, int, struct FTW *) {
-    return ::remove(path);
-}
-
-bool prepareDevice() {
-    char pattern[] = "/tmp/ixo-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return false;
+bool prepareRegistry() {
+    static bool prepared = false;
+    if (!prepared) {
+        std::string content = "[IxoSettings]\n";
+        for (int key = 0; key < 1000; ++key) {
+            content += "key" + std::to_string(key) + "=value of key " + std::to_string(key) + "\n";
+        }
+        prepared = bench::writeDeviceFile("/tmp/system.conf", content);
     }
-    root = pattern;
-    if (mkdir((root + "/tmp").c_str(), 0755) != 0) {
-        return false;
-    }
-    std::string content = "[IxoSettings]\n";
-    for (int key = 0; key < 1000; ++key) {
-        content += "key" + std::to_string(key) + "=value of key " + std::to_string(key) + "\n";
-    }
-    FILE *file = std::fopen((root + "/tmp/system.conf").c_str(), "w");
-    if (file == nullptr) {
-        return false;
-    }
-    bool written = std::fputs(content.c_str(), file) >= 0;
-    return std::fclose(file) == 0 && written;
+    return prepared;
 }
 
 void OpenGetClose(benchmark::State &state) {
+    if (!prepareRegistry()) {
+        state.SkipWithError("cannot write the registry");
+        return;
+    }
     char value[IXO_REGISTRY_BUFFER_SIZE];
     for (auto _ : state) {
         int handle = p_openReg("/tmp/system.conf");
@@ -59,6 +39,10 @@ void OpenGetClose(benchmark::State &state) {
 BENCHMARK(OpenGetClose)->Unit(benchmark::kMicrosecond);
 
 void OpenSetClose(benchmark::State &state) {
+    if (!prepareRegistry()) {
+        state.SkipWithError("cannot write the registry");
+        return;
+    }
     long round = 0;
     for (auto _ : state) {
         std::string value = "round " + std::to_string(++round);
@@ -72,19 +56,3 @@ void OpenSetClose(benchmark::State &state) {
 BENCHMARK(OpenSetClose)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char **argv) {
-    if (!prepareDevice()) {
-        std::perror("cannot prepare the benchmark's device root");
-        return 2;
-    }
-    ixoSetDeviceRoot(root.c_str());
-    ixoSetCommandRunner(refuseCommands);
-    agent::setDeviceRoot(root);
-    agent::setLogLevel(1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    nftw(root.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
-    return 0;
-}
