@@ -24,6 +24,13 @@ int runDeviceCommand(const std::string &commandLine);
 // exactly one argument, byte for byte.
 std::string shellQuote(const std::string &text);
 
+// The line run as root on the device: sudo su -c "INNER". INNER is taken
+// as the command line su's shell should see; the characters the outer shell
+// would still act on inside double quotes (\ " $ `) are escaped, so text
+// quoted with shellQuote inside INNER reaches the program as one argument
+// through both shells.
+std::string sudoSuLine(const std::string &innerLine);
+
 // The C library's system(), for command lines that belong to the host and
 // not to the device (registry test mode). Null with the reason when it cannot
 // be found.

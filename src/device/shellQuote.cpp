@@ -31,4 +31,16 @@ std::string shellQuote(const std::string &text) {
     return quoted;
 }
 
+std::string sudoSuLine(const std::string &innerLine) {
+    std::string line = "sudo su -c \"";
+    for (char c : innerLine) {
+        if (c == '\\' || c == '"' || c == '$' || c == '`') {
+            line += '\\';
+        }
+        line += c;
+    }
+    line += '"';
+    return line;
+}
+
 }  // namespace device
