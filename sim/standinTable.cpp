@@ -59,6 +59,8 @@ const std::vector<StandIn> &standIns() {
         {"/sbin/poweroff", "poweroff", nullptr},
         {"/etc/zeltinpartition/zeltinPartitionData.sh", "zeltinPartitionData.sh", nullptr},
         {"/etc/addons.d/IXO_AGENT/lockdlg", "lockdlg", kLockDialog},
+        // Its exit status is the user's answer: the knob stands for the choice.
+        {"/etc/addons.d/IXO_AGENT/queryUser", "queryUser", nullptr},
     };
     return table;
 }

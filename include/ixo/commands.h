@@ -16,6 +16,10 @@ IXO_API int isSendResultPending(void);
 IXO_API int isRebootRequired(void);
 IXO_API void revertFileSystemState(void);
 
+/* The "queryUser" command's handler, also exported under its own name. */
+IXO_API int queryUser(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
+                      char **message);
+
 /* mode 1 reboots, mode 2 powers off; -1 for any other mode. */
 IXO_API int pDeviceReboot(int mode);
 IXO_API int doRebootAfterCommit(void);

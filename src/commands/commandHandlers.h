@@ -10,5 +10,14 @@ namespace commands {
 int deleteFile(IxoCommand *command, IxoCharBuffer **response, char **errorClass, char **message);
 int deleteDirectory(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
                     char **message);
+int executeCommand(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
+                   char **message);
+
+// A new char buffer with the whole content of the device file, or null when
+// it cannot be read.
+IxoCharBuffer *readFileToCharBuffer(const char *path);
+// A copy of the label without the characters the shell would still act on
+// inside double quotes, for the caller to free; null for null.
+char *labelEscape(const char *label);
 
 }  // namespace commands

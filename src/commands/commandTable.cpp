@@ -14,8 +14,10 @@ extern "C" {
 
 // Ends with an empty name and a null handler, so either test finds the end.
 IXO_API PlatformCommandHandler platformCommandHandlerList[] = {
+    {"executeOnDevice", commands::executeCommand},
     {"deleteFile", commands::deleteFile},
     {"deleteDirectory", commands::deleteDirectory},
+    {"queryUser", queryUser},
     {"", nullptr},
 };
 

@@ -12,13 +12,27 @@
 
 namespace commandtest {
 
+// Text as it stands in a command file.
+inline std::string xmlText(const std::string &text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 // A command record from (parameter, text) pairs, as the agent builds it from
 // a command file.
 inline agent::CommandPtr makeCommand(const std::string &name,
                                      const std::vector<std::pair<std::string, std::string>> &parameters) {
     std::string xml = "<command name=\"" + name + "\"><parameters>";
     for (const auto &parameter : parameters) {
-        xml += "<" + parameter.first + ">" + parameter.second + "</" + parameter.first + ">";
+        xml += "<" + parameter.first + ">" + xmlText(parameter.second) + "</" + parameter.first + ">";
     }
     xml += "</parameters></command>";
     std::string error;
