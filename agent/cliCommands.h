@@ -57,5 +57,8 @@ int showPending(const CliContext &context);
 int resumePending(const CliContext &context);
 int settingsCommand(const CliContext &context);
 int registryCommand(const CliContext &context);
+int eepromCommand(const CliContext &context);
+int networkCommand(const CliContext &context);
+int inventoryCommand(const CliContext &context);
 
 }  // namespace agent

@@ -2,6 +2,8 @@
 // agent does, provides the agent services from its own code, and runs
 // management commands and the library's other services on a simulated thin
 // client, or on this machine as the device with --real-device.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include "agent/ixoagent.h"
 #include "agent/platformLibrary.h"
 #include "agent/registry.h"
+#include "sim/nicModels.h"
 #include "sim/sim.h"
 
 namespace {
@@ -136,6 +139,16 @@ int parseOptions(int argc, char **argv, Options *options) {
     if (options->realDevice && !options->deviceRoot.empty()) {
         return fail("--real-device and --device-root exclude each other");
     }
+    // Processes the library leaves behind (the agent upgrade's) run from "/":
+    // the root must not depend on the current directory.
+    if (!options->deviceRoot.empty() && options->deviceRoot[0] != '/') {
+        char *current = getcwd(nullptr, 0);
+        if (current == nullptr) {
+            return fail(std::string("cannot tell the current directory: ") + std::strerror(errno));
+        }
+        options->deviceRoot = std::string(current) + "/" + options->deviceRoot;
+        std::free(current);
+    }
     return -1;
 }
 
@@ -175,6 +188,13 @@ int attachDevice(const Options &options, agent::PlatformLibrary &library, std::s
     agent::setDeviceRoot(*root);
     agent::setHookRunner(sim::chrootRunner);
     sim::setRoot(*root);
+    // The device's network controller, when it has one; without one the
+    // EEPROM layer finds no controller and says so itself.
+    std::string nicError;
+    if (!sim::attachNicModel(*root, &nicError) && !sim::nicFamily(*root).empty()) {
+        std::fprintf(stderr, "ixoAgent: the network controller is not attached: %s\n",
+                     nicError.c_str());
+    }
     return -1;
 }
 

@@ -8,6 +8,7 @@
 
 #include "sim/device.h"
 #include "sim/files.h"
+#include "sim/nicModels.h"
 #include "sim/sim.h"
 #include "sim/standins.h"
 
@@ -131,8 +132,12 @@ bool buildDevice(const std::string &dir, std::string *error) {
             return false;
         }
     }
+    // Every device has a network controller, a Rhine unless one was chosen;
+    // a refresh keeps the one it has, with its EEPROM.
     return makeDevNull(root, error) && writeProcFiles(root, error) &&
-           installBusybox(root, error) && installStandIns(root, error);
+           installBusybox(root, error) && installStandIns(root, error) &&
+           writePlatformFiles(root, error) &&
+           (!nicFamily(root).empty() || writeNicDevice(root, "rhine", error));
 }
 
 }  // namespace sim

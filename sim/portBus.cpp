@@ -105,7 +105,17 @@ void attachPortModel(const PortModel &model) {
     bus().models.push_back(model);
 }
 
-void resetPortBus() { bus() = Bus{}; }
+namespace {
+// Outlives the resets it counts.
+unsigned long resetCount = 0;
+}  // namespace
+
+void resetPortBus() {
+    bus() = Bus{};
+    ++resetCount;
+}
+
+unsigned long portBusResets() { return resetCount; }
 
 unsigned long delayUnits() { return bus().delayUnits; }
 unsigned long portAccesses() { return bus().accesses; }

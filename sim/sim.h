@@ -53,6 +53,31 @@ std::string mountOptions(const std::string &root, const std::string &mountPoint)
 bool setMountOptions(const std::string &root, const std::string &mountPoint,
                      const std::string &options);
 
+// ---- platform and drives ------------------------------------------------------
+// One entry of a master boot record's partition table (index 0 to 3).
+struct PartitionEntry {
+    int index;
+    uint8_t bootIndicator;
+    uint8_t type;
+    uint32_t startSector;
+    uint32_t sectorCount;
+};
+// Sector 0 of a disk: the start of the usual boot code, a disk signature,
+// the entries and, unless told otherwise, the 0x55 0xAA signature.
+std::string masterBootRecord(const std::vector<PartitionEntry> &entries, bool withSignature = true);
+// The platforms a simulated device can be: codenames of the library's
+// platform table. The first is the default.
+std::vector<std::string> platformNames();
+// True when name (in any case) is one of them.
+bool isPlatformName(const std::string &name);
+// Makes the device at root that platform (name in any case): what `sys`
+// answers, the DMI and OEM strings, /proc/bios, /tmp/FixedDevice and the
+// drives, the flash drive partitioned as the platform's image is. False with
+// a reason for an unknown name.
+bool setPlatform(const std::string &root, const std::string &name, std::string *error);
+// The platform the device at root is ("" when it has none).
+std::string platformOf(const std::string &root);
+
 // ---- port bus -------------------------------------------------------------------
 // A device model attached to a range of ports. read and write receive the
 // port and the access width in bytes (1, 2 or 4).
@@ -69,6 +94,9 @@ const IxoPortIo *portBus();
 void attachPortModel(const PortModel &model);
 // Detaches every model and clears the counters.
 void resetPortBus();
+// How many times resetPortBus has run in this process; a model attached
+// since the last reset is still on the bus.
+unsigned long portBusResets();
 unsigned long delayUnits();
 unsigned long portAccesses();
 // The levels passed to iopl, in order; failIopl makes the next calls fail.

@@ -2,6 +2,9 @@
 #ifndef IXO_EEPROM_H
 #define IXO_EEPROM_H
 
+#include <stddef.h>
+#include <stdint.h>
+
 #include "ixo/export.h"
 
 IXO_BEGIN_DECLS
@@ -10,6 +13,136 @@ IXO_BEGIN_DECLS
    its first byte. */
 typedef unsigned char EepromAssetRecord[2049];
 IXO_STATIC_ASSERT(sizeof(EepromAssetRecord) == 2049, "asset record is 2049 bytes");
+
+/* Request bits of byte 0, and where each value's slot begins. The hardware
+   revision lives in slot 3 and the station address in slot 2. */
+#define ASSET_SERIAL_NUMBER     0x01
+#define ASSET_SECURITY_KEY      0x02
+#define ASSET_HARDWARE_REVISION 0x04
+#define ASSET_MAC_ADDRESS       0x08
+#define ASSET_ACTIVE_CHECKSUM   0x10
+#define ASSET_FULL_CHECKSUM     0x20
+#define ASSET_CMOS_VALUE        0x40
+#define EEPROM_ASSET_SLOT_SIZE  256
+#define EEPROM_ASSET_SLOT(k)    (1 + EEPROM_ASSET_SLOT_SIZE * (k))
+
+/* The module-wide image: 64 little-endian 16-bit words. */
+#define EEPROM_IMAGE_SIZE 128
+
+/* The controller operations a table row dispatches to. "done" is 1. */
+typedef int (*EepromReadOperation)(unsigned short ioBase, unsigned char *image);
+typedef int (*EepromWriteOperation)(unsigned short ioBase, unsigned char *image,
+                                    unsigned char *record);
+typedef void (*EepromFillOperation)(unsigned char *image, unsigned char *record);
+
+typedef struct pcidev_row {
+    const char *short_name;
+    const char *long_name;
+    int vendor_id;   /* 0 ends the table */
+    int device_id;
+    int device_mask; /* not consulted by the matching */
+    int flags;
+    int io_size;
+    unsigned short io_addr; /* set by scan_proc_bus_pci on a match */
+    EepromReadOperation read_eeprom;
+    EepromWriteOperation write_eeprom;
+    EepromFillOperation fill_asset;
+} pcidev_row;
+IXO_STATIC_ASSERT(offsetof(pcidev_row, vendor_id) == 2 * sizeof(void *), "pcidev_row names");
+IXO_STATIC_ASSERT(offsetof(pcidev_row, io_addr) == 2 * sizeof(void *) + 5 * 4,
+                  "pcidev_row io_addr follows five 32-bit integers");
+IXO_STATIC_ASSERT(offsetof(pcidev_row, read_eeprom) ==
+                      (2 * sizeof(void *) + 5 * 4 + 2 + sizeof(void *) - 1) / sizeof(void *) *
+                          sizeof(void *),
+                  "pcidev_row operations follow io_addr");
+IXO_STATIC_ASSERT(sizeof(pcidev_row) == (sizeof(void *) == 4 ? 44 : 64), "pcidev_row size");
+
+/* ---- discovery and transfers ------------------------------------------- */
+/* Ten rows, the last all zero. */
+IXO_API extern pcidev_row pcidev_tbl[10];
+IXO_API extern unsigned char eeprom_contents[EEPROM_IMAGE_SIZE];
+/* Above 0, the PCI scan prints every line it parses. */
+IXO_API extern int debug;
+
+IXO_API pcidev_row *scan_proc_bus_pci(void);
+/* 0 on success, -1 on failure. */
+IXO_API int readEepromAssetValues(unsigned char *record);
+IXO_API int writeEepromAssetValues(unsigned char *record);
+
+/* ---- checksums and dump ------------------------------------------------- */
+IXO_API unsigned char calculateByteCheckSum(const unsigned char *bytes, unsigned short count);
+IXO_API unsigned short calculateWordCheckSum(const unsigned short *words, unsigned short count);
+IXO_API void dumpEEPROM(const unsigned char *image);
+
+/* ---- port I/O ------------------------------------------------------------ */
+IXO_API void VNSvInPortB(unsigned short port, unsigned char *byte);
+IXO_API void VNSvInPortW(unsigned short port, unsigned short *word);
+IXO_API void VNSvInPortD(unsigned short port, uint32_t *dword);
+IXO_API void VNSvOutPortB(unsigned short port, unsigned char byte);
+IXO_API void VNSvOutPortW(unsigned short port, unsigned short word);
+IXO_API void VNSvOutPortD(unsigned short port, uint32_t dword);
+
+/* ---- VIA Rhine: 93C46 serial EEPROM driven through EECSR ----------------- */
+IXO_API unsigned short SROMwReadDirect(unsigned short ioBase, unsigned char wordAddress);
+IXO_API void SROMvIssueDirect(unsigned short ioBase, unsigned short command);
+IXO_API unsigned char SROMbWriteDirect(unsigned short ioBase, unsigned char wordAddress,
+                                       unsigned short word);
+IXO_API void SROMvReadAllContents(unsigned short ioBase, unsigned short *words);
+IXO_API void SROMvWriteAllContents(unsigned short ioBase, const unsigned short *words);
+IXO_API unsigned char *viaGetMacAddress(unsigned char *image);
+IXO_API unsigned char *viaGetSerialNumber(unsigned char *image);
+IXO_API unsigned char *viaGetSecurityKey(unsigned char *image);
+IXO_API unsigned char *viaGetHardwareRevision(unsigned char *image);
+IXO_API unsigned char *viaGetActiveCheckSum(unsigned char *image);
+IXO_API unsigned char *viaGetFullCheckSum(unsigned char *image);
+IXO_API int readViaEeprom(unsigned short ioBase, unsigned char *image);
+IXO_API int writeViaEeprom(unsigned short ioBase, unsigned char *image, unsigned char *record);
+IXO_API void fillViaEepromAsset(unsigned char *image, unsigned char *record);
+
+/* ---- VIA Velocity: embedded EEPROM engine -------------------------------- */
+IXO_API unsigned char MACbyReadEECSRNevika(unsigned short ioBase);
+IXO_API unsigned char MACbIsRegBitsOff(unsigned short ioBase, unsigned char registerOffset,
+                                       unsigned char mask);
+IXO_API void PCAvDelayByIO(unsigned short count);
+/* 0 when the command was refused or timed out. */
+IXO_API unsigned short SROMbReadEmbededNevika(unsigned short ioBase, unsigned char wordAddress);
+IXO_API unsigned char SROMbIssueEmbeded(unsigned short ioBase, unsigned short command);
+IXO_API unsigned char SROMbWriteEmbededNevika(unsigned short ioBase, unsigned char ignored,
+                                              unsigned char wordAddress, unsigned short word);
+IXO_API int readViaEepromVelocity(unsigned short ioBase, unsigned char *image);
+IXO_API int writeViaEepromVelocity(unsigned short ioBase, unsigned char *image,
+                                   unsigned char *record);
+
+/* ---- Realtek: the image only; the device is not touched ------------------- */
+IXO_API unsigned char *rtlGetMacAddress(unsigned char *image);
+IXO_API unsigned char *rtlGetSerialNumber(unsigned char *image);
+IXO_API unsigned char *rtlGetSecurityKey(unsigned char *image);
+IXO_API unsigned char *rtlGetHardwareRevision(unsigned char *image);
+IXO_API unsigned char *rtlGetActiveCheckSum(unsigned char *image);
+IXO_API unsigned char *rtlGetFullCheckSum(unsigned char *image);
+IXO_API int readRtlEeprom(unsigned short ioBase);
+IXO_API int writeRtlEeprom(unsigned short ioBase, unsigned char *image, unsigned char *record);
+IXO_API void fillRtlEepromAsset(unsigned char *image, unsigned char *record);
+
+/* ---- JMicron: EEPROM bytes 0x40-0x58 over the SMBus master at 0x2040 ------- */
+IXO_API uint32_t io_read32(unsigned int port);
+IXO_API void io_write32(unsigned int port, uint32_t value);
+IXO_API void io_delay15us(unsigned int count);
+/* 0 when the awaited condition came, 1 on timeout. */
+IXO_API unsigned short is_smb_busy(unsigned int base);
+IXO_API unsigned short is_smb_finish(unsigned int base);
+IXO_API unsigned short is_smb_error(unsigned int base);
+IXO_API void clear_smb_error_status(unsigned int base);
+/* The byte, or 0xFF on failure. */
+IXO_API unsigned char smb_read8(unsigned int base, unsigned short address);
+/* 0 on success, 0xFF on failure. */
+IXO_API unsigned char smb_write8(unsigned int base, unsigned short address, unsigned char data);
+IXO_API unsigned char read_eeprom_jmicron(unsigned int base, unsigned short address);
+IXO_API int write_eeprom_jmicron(unsigned int base, const unsigned char *image);
+IXO_API unsigned char *jmicronGetSecurityKey(unsigned char *image);
+IXO_API int readJmicronEeprom(unsigned short base, unsigned char *image);
+IXO_API int writeJmicronEeprom(unsigned short base, unsigned char *image, unsigned char *record);
+IXO_API void fillJmicronEepromAsset(unsigned char *image, unsigned char *record);
 
 IXO_END_DECLS
 

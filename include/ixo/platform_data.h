@@ -139,6 +139,21 @@ IXO_STATIC_ASSERT(offsetof(WriteableMediaEntry, startSector) == IXO_TEXT_FIELD_S
 IXO_STATIC_ASSERT(sizeof(((NetworkInterface *)0)->mac) == IXO_TEXT_FIELD_SIZE, "1024-byte texts");
 IXO_STATIC_ASSERT(sizeof(((PlatformData *)0)->biosName) == IXO_TEXT_FIELD_SIZE, "1024-byte texts");
 
+/* The exported tables. Each ends with an all-zero row; walks stop at the
+   first row whose first text is empty. */
+#define IXO_PLATFORM_TRANSLATION_ROWS 14
+#define IXO_CPU_TRANSLATION_ROWS 5
+#define IXO_NETWORK_INTERFACE_ROWS 5
+
+/* Known platforms: codename, model name, BIOS vendor and sizes. */
+IXO_API extern const PlatformTranslationRow platformTranslation[IXO_PLATFORM_TRANSLATION_ROWS];
+/* Processor names by model key and reported speed, for the agent. */
+IXO_API extern const CpuTranslationRow cpuTranslation[IXO_CPU_TRANSLATION_ROWS];
+/* The interface sections the library knows, with the MAC address last read
+   for each from the temporary registry. The MACs are process-wide and keep
+   their last value; the agent serialises every use. */
+IXO_API extern NetworkInterfaceSection networkInterfaces[IXO_NETWORK_INTERFACE_ROWS];
+
 IXO_END_DECLS
 
 #endif

@@ -7,11 +7,19 @@
 
 namespace commands {
 
+int downloadFileFromServer(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
+                           char **message);
+int installOnDevice(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
+                    char **message);
 int deleteFile(IxoCommand *command, IxoCharBuffer **response, char **errorClass, char **message);
 int deleteDirectory(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
                     char **message);
 int executeCommand(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
                    char **message);
+int uninstallFromDevice(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
+                        char **message);
+int handleIxoSetConfiguration(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
+                              char **message);
 
 // A new char buffer with the whole content of the device file, or null when
 // it cannot be read.

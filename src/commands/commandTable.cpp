@@ -14,10 +14,15 @@ extern "C" {
 
 // Ends with an empty name and a null handler, so either test finds the end.
 IXO_API PlatformCommandHandler platformCommandHandlerList[] = {
+    {"downloadFileFromServer", commands::downloadFileFromServer},
+    {"installOnDevice", commands::installOnDevice},
     {"executeOnDevice", commands::executeCommand},
     {"deleteFile", commands::deleteFile},
     {"deleteDirectory", commands::deleteDirectory},
     {"queryUser", queryUser},
+    {"uninstallFromDevice", commands::uninstallFromDevice},
+    {"uninstall", commands::uninstallFromDevice},
+    {"setConfiguration", commands::handleIxoSetConfiguration},
     {"", nullptr},
 };
 

@@ -54,7 +54,8 @@ TEST_F(AgentEndToEnd, DeleteFileSampleWithLockoutOnTheFilteredRoot) {
     std::vector<std::string> programs = sim::programLog(device);
     EXPECT_THAT(programs, Contains("rw"));
     EXPECT_THAT(programs, Contains("ro"));
-    EXPECT_THAT(programs, Contains("lockdlg"));
+    // The lock screen was up: ending it found one (whether lockdlg had
+    // written its log line before it was killed is a race).
     EXPECT_THAT(support::readFile(log), Not(HasSubstr("User not currently locked out")));
 }
 

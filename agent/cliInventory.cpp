@@ -1,0 +1,436 @@
+// "inventory": what the agent reports about the device. The library collects
+// the record (getPlatformData) and each interface of the temporary registry
+// (getNetworkInterfaceData); the agent adds the platform type and the TPM,
+// brand and OEM checks, and prints a summary or the inventory document.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "agent/cliCommands.h"
+#include "agent/ixoagent.h"
+#include "ixo/assets.h"
+#include "ixo/eeprom.h"
+#include "ixo/platform.h"
+
+namespace agent {
+
+namespace {
+
+const char kTemporaryRegistry[] = "/tmp/system.conf";
+
+// The library's entries this command uses, looked up in the loaded library.
+struct InventoryEntries {
+    decltype(&::getPlatformData) collect = nullptr;
+    decltype(&::getNetworkInterfaceData) readInterface = nullptr;
+    decltype(&::getPlatformType) platformType = nullptr;
+    decltype(&::isTPMPresent) tpmPresent = nullptr;
+    decltype(&::isThisNorvPlatform) norvPlatform = nullptr;
+    decltype(&::is_Cisco_device) ciscoDevice = nullptr;
+    decltype(&::scan_proc_bus_pci) findController = nullptr;
+    const NetworkInterfaceSection *sections = nullptr;
+};
+
+template <typename Pointer>
+bool lookUp(void *handle, const char *name, Pointer *pointer, std::string *missing) {
+    void *symbol = dlsym(handle, name);
+    if (symbol == nullptr) {
+        *missing = name;
+        return false;
+    }
+    *pointer = reinterpret_cast<Pointer>(symbol);
+    return true;
+}
+
+bool resolveEntries(const PlatformLibrary &library, InventoryEntries *entries,
+                    std::string *missing) {
+    void *handle = library.handle;
+    return lookUp(handle, "getPlatformData", &entries->collect, missing) &&
+           lookUp(handle, "getNetworkInterfaceData", &entries->readInterface, missing) &&
+           lookUp(handle, "getPlatformType", &entries->platformType, missing) &&
+           lookUp(handle, "isTPMPresent", &entries->tpmPresent, missing) &&
+           lookUp(handle, "isThisNorvPlatform", &entries->norvPlatform, missing) &&
+           lookUp(handle, "is_Cisco_device", &entries->ciscoDevice, missing) &&
+           lookUp(handle, "scan_proc_bus_pci", &entries->findController, missing) &&
+           lookUp(handle, "networkInterfaces", &entries->sections, missing);
+}
+
+// The EEPROM layer prints its hardware messages on standard output; while
+// the library collects they go to standard error, so that the output holds
+// only the inventory.
+struct HardwareMessagesToStderr {
+    int savedStdout = -1;
+    HardwareMessagesToStderr() {
+        std::fflush(stdout);
+        savedStdout = dup(STDOUT_FILENO);
+        if (savedStdout >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+            close(savedStdout);
+            savedStdout = -1;
+        }
+    }
+    ~HardwareMessagesToStderr() {
+        std::fflush(stdout);
+        if (savedStdout >= 0) {
+            dup2(savedStdout, STDOUT_FILENO);
+            close(savedStdout);
+        }
+    }
+};
+
+struct RecordRelease {
+    void operator()(PlatformData *record) const {
+        freePlatformData(record);
+        std::free(record);
+    }
+};
+using RecordPtr = std::unique_ptr<PlatformData, RecordRelease>;
+
+struct Inventory {
+    RecordPtr record;
+    // The interfaces read from the registry, with their sections.
+    std::vector<std::pair<std::string, const NetworkInterface *>> interfaces;
+    int platformType = 0;
+    int tpmPresent = 0;
+    int norvPlatform = 0;
+    int ciscoDevice = 0;
+};
+
+const NetworkInterface *lastInterface(const PlatformData &record) {
+    const NetworkInterface *net = record.networkList;
+    while (net != nullptr && net->next != nullptr) {
+        net = net->next;
+    }
+    return net;
+}
+
+void readInterfaces(const PlatformLibrary &library, const InventoryEntries &entries,
+                    Inventory *inventory) {
+    int registry = library.openRegistry(kTemporaryRegistry);
+    if (registry == 0) {
+        std::fprintf(stderr, "ixoAgent: cannot open registry %s: no interfaces (see the log)\n",
+                     kTemporaryRegistry);
+        return;
+    }
+    for (const NetworkInterfaceSection *row = entries.sections; row->sectionName[0] != '\0';
+         ++row) {
+        std::string section(row->sectionName, strnlen(row->sectionName, sizeof row->sectionName));
+        const NetworkInterface *before = lastInterface(*inventory->record);
+        entries.readInterface(registry, inventory->record.get(), section.c_str());
+        const NetworkInterface *after = lastInterface(*inventory->record);
+        if (after != before) {
+            inventory->interfaces.emplace_back(section, after);
+        }
+    }
+    library.closeRegistry(registry);
+}
+
+// The device's values are the text its commands printed: the report shows
+// the first line without the blanks around it.
+std::string shown(const char *field, size_t size = IXO_TEXT_FIELD_SIZE) {
+    std::string text(field, strnlen(field, size));
+    text = text.substr(0, text.find('\n'));
+    size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return "";
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
+}
+
+// The serial number is 11 characters; the EEPROM byte after them is not.
+std::string shownSerial(const char *field) { return shown(field, IXO_SERIAL_NUMBER_LENGTH); }
+
+// ---- the document -------------------------------------------------------------
+
+struct Document {
+    CharBufferPtr buffer{createCharBuffer()};
+    bool ok = buffer != nullptr;
+
+    void raw(const std::string &text) {
+        ok = ok &&
+             addDataToCharBuffer(buffer.get(), text.data(), static_cast<int>(text.size())) == 0;
+    }
+    void text(int depth, const char *name, const std::string &value) {
+        CharBufferPtr content(createCharBuffer());
+        raw(std::string(2 * depth, ' '));
+        ok =
+            ok && content &&
+            addDataToCharBuffer(content.get(), value.data(), static_cast<int>(value.size())) == 0 &&
+            addCharBufferElement(buffer.get(), name, content.get()) == 0;
+        raw("\n");
+    }
+    void number(int depth, const char *name, uint32_t value) {
+        raw(std::string(2 * depth, ' '));
+        ok = ok && addIntegerElement(buffer.get(), name, static_cast<int>(value)) == 0;
+        raw("\n");
+    }
+    void open(int depth, const char *name) {
+        raw(std::string(2 * depth, ' '));
+        ok = ok && addOpeningTag(buffer.get(), name) == 0;
+        raw("\n");
+    }
+    void close(int depth, const char *name) {
+        raw(std::string(2 * depth, ' '));
+        ok = ok && addClosingTag(buffer.get(), name) == 0;
+        raw("\n");
+    }
+    template <typename Entry>
+    void list(int depth, const char *name, const char *entryName, const Entry *first) {
+        if (first == nullptr) {
+            return;
+        }
+        open(depth, name);
+        for (const Entry *entry = first; entry != nullptr; entry = entry->next) {
+            text(depth + 1, entryName, shown(reinterpret_cast<const char *>(entry)));
+        }
+        close(depth, name);
+    }
+};
+
+void documentInterface(Document &document, const std::string &section,
+                       const NetworkInterface &net) {
+    document.open(2, "networkInterface");
+    document.text(3, "section", section);
+    document.text(3, "mac", shown(net.mac));
+    document.number(3, "ipAssignmentType", net.ipAssignmentType);
+    document.text(3, "address", shown(net.address));
+    document.text(3, "netmask", shown(net.netmask));
+    document.text(3, "gateway", shown(net.gateway));
+    document.number(3, "interfaceType", net.interfaceType);
+    document.text(3, "dhcpServer", shown(net.dhcpServer));
+    document.number(3, "dhcpEnabled", net.dhcpEnabled);
+    document.number(3, "active", net.active);
+    document.number(3, "onboard", net.onboard);
+    document.number(3, "isPrimary", net.isPrimary);
+    document.number(3, "speedSetting", net.speedSetting);
+    document.number(3, "linkSpeed", net.linkSpeed);
+    document.number(3, "duplexSetting", net.duplexSetting);
+    document.number(3, "linkDuplex", net.linkDuplex);
+    document.list(3, "dnsServers", "dnsServer", net.dnsServers);
+    document.list(3, "dnsSuffixes", "dnsSuffix", net.dnsSuffixes);
+    document.list(3, "winsServers", "winsServer", net.winsServers);
+    document.close(2, "networkInterface");
+}
+
+void documentMedium(Document &document, const WriteableMediaEntry &medium) {
+    document.open(2, "medium");
+    document.text(3, "deviceName", shown(medium.deviceName));
+    document.number(3, "ideChannel", medium.ideChannel);
+    document.number(3, "ideDrive", medium.ideDrive);
+    document.number(3, "partitionNumber", medium.partitionNumber);
+    document.number(3, "bootIndicator", medium.bootIndicator);
+    document.number(3, "partitionType", medium.partitionType);
+    document.number(3, "startSector", medium.startSector);
+    document.number(3, "sectorCount", medium.sectorCount);
+    document.close(2, "medium");
+}
+
+bool printDocument(const Inventory &inventory) {
+    const PlatformData &record = *inventory.record;
+    Document document;
+    document.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    document.open(0, "inventory");
+    document.open(1, "device");
+    document.text(2, "platform", shown(record.platform));
+    document.number(2, "platformType", static_cast<uint32_t>(inventory.platformType));
+    document.text(2, "biosName", shown(record.biosName));
+    document.text(2, "biosVersion", shown(record.biosVersion));
+    document.number(2, "biosSize", record.biosSize);
+    document.number(2, "eepromSize", record.eepromSize);
+    document.number(2, "cmosSize", record.cmosSize);
+    document.number(2, "totalMemory", record.totalMemory);
+    document.text(2, "processorType", shown(record.processorType));
+    document.number(2, "processorSpeed", record.processorSpeed);
+    document.text(2, "serialNumber", shownSerial(record.serialNumber));
+    document.text(2, "securityKey", shown(record.securityKey));
+    document.text(2, "mac", record.networkList != nullptr ? shown(record.networkList->mac) : "");
+    document.number(2, "tpmPresent", static_cast<uint32_t>(inventory.tpmPresent));
+    document.number(2, "norvPlatform", static_cast<uint32_t>(inventory.norvPlatform));
+    document.number(2, "ciscoDevice", static_cast<uint32_t>(inventory.ciscoDevice));
+    document.close(1, "device");
+    document.open(1, "networkInterfaces");
+    for (const auto &[section, net] : inventory.interfaces) {
+        documentInterface(document, section, *net);
+    }
+    document.close(1, "networkInterfaces");
+    document.open(1, "writeableMedia");
+    for (const WriteableMediaEntry *medium = record.writeableMedia; medium != nullptr;
+         medium = medium->next) {
+        documentMedium(document, *medium);
+    }
+    document.close(1, "writeableMedia");
+    document.close(0, "inventory");
+    if (!document.ok) {
+        return false;
+    }
+    std::fputs(charBufferString(document.buffer.get()).c_str(), stdout);
+    return true;
+}
+
+// ---- the summary ----------------------------------------------------------------
+
+const char kUnavailable[] = "unavailable";
+
+std::string orUnavailable(const std::string &text) { return text.empty() ? kUnavailable : text; }
+
+std::string numberOrUnavailable(uint32_t value, const char *unit) {
+    return value == 0 ? kUnavailable : std::to_string(value) + unit;
+}
+
+void line(const char *label, const std::string &value) {
+    std::printf("%-16s%s\n", label, value.c_str());
+}
+
+const char *assignmentName(uint32_t type) {
+    switch (type) {
+        case 1:
+            return "static";
+        case 2:
+            return "DHCP";
+        case 3:
+            return "BOOTP";
+        default:
+            return "unknown addressing";
+    }
+}
+
+const char *interfaceKind(uint32_t type) {
+    switch (type) {
+        case 1:
+            return "wired";
+        case 2:
+            return "wireless";
+        default:
+            return "other";
+    }
+}
+
+std::string linkText(const NetworkInterface &net) {
+    if (net.interfaceType != 1) {
+        return "";
+    }
+    if (net.linkSpeed == 0) {
+        return ", no link";
+    }
+    const char *duplex = net.linkDuplex == 2 ? "full" : net.linkDuplex == 1 ? "half" : "unknown";
+    return ", link " + std::to_string(net.linkSpeed) + " Mb/s " + duplex + " duplex";
+}
+
+void printMedium(const WriteableMediaEntry &medium) {
+    std::string where = shown(medium.deviceName);
+    if (where == "ide") {
+        where += " channel " + std::to_string(medium.ideChannel) + " drive " +
+                 std::to_string(medium.ideDrive);
+    }
+    char text[160];
+    if (medium.sectorCount == 0) {
+        std::snprintf(text, sizeof text, "whole disk (no partition table)");
+    } else {
+        std::snprintf(text, sizeof text, "partition %u, type 0x%02X%s, sectors %u-%u (%u MiB)",
+                      static_cast<unsigned>(medium.partitionNumber),
+                      static_cast<unsigned>(medium.partitionType),
+                      medium.bootIndicator == 0x80 ? ", active" : "",
+                      static_cast<unsigned>(medium.startSector),
+                      static_cast<unsigned>(medium.startSector + medium.sectorCount - 1),
+                      static_cast<unsigned>(medium.sectorCount / 2048));
+    }
+    std::printf("  %-22s%s\n", where.c_str(), text);
+}
+
+void printSummary(const Inventory &inventory, const std::string &deviceRoot) {
+    const PlatformData &record = *inventory.record;
+    std::printf("Inventory of %s\n", deviceRoot.empty()
+                                         ? "this machine"
+                                         : ("the simulated thin client in " + deviceRoot).c_str());
+    std::string platform = orUnavailable(shown(record.platform));
+    if (inventory.platformType != 0) {
+        platform += " (platform type " + std::to_string(inventory.platformType) + ")";
+    }
+    line("Platform", platform);
+    std::string bios = orUnavailable(shown(record.biosName));
+    bios += ", version " + orUnavailable(shown(record.biosVersion));
+    line("BIOS", bios);
+    line("BIOS flash", numberOrUnavailable(record.biosSize, " bytes"));
+    line("EEPROM", numberOrUnavailable(record.eepromSize, " bytes"));
+    line("CMOS", numberOrUnavailable(record.cmosSize, " bytes"));
+    line("Memory", numberOrUnavailable(record.totalMemory, " kB"));
+    line("Processor", orUnavailable(shown(record.processorType)) + ", " +
+                          numberOrUnavailable(record.processorSpeed, " MHz"));
+    line("Serial number", orUnavailable(shownSerial(record.serialNumber)));
+    line("Security key", orUnavailable(shown(record.securityKey)));
+    line("MAC address",
+         orUnavailable(record.networkList != nullptr ? shown(record.networkList->mac) : ""));
+    line("TPM", inventory.tpmPresent ? "present" : "not present");
+    line("Norv Lumora", inventory.norvPlatform ? "yes" : "no");
+    line("Cisco OEM", inventory.ciscoDevice ? "yes" : "no");
+    std::printf("Network interfaces\n");
+    if (inventory.interfaces.empty()) {
+        std::printf("  %s\n", kUnavailable);
+    }
+    for (const auto &[section, net] : inventory.interfaces) {
+        std::printf("  %-22s%s %s, %s %s/%s via %s%s%s\n", section.c_str(), shown(net->mac).c_str(),
+                    interfaceKind(net->interfaceType), assignmentName(net->ipAssignmentType),
+                    orUnavailable(shown(net->address)).c_str(),
+                    orUnavailable(shown(net->netmask)).c_str(),
+                    orUnavailable(shown(net->gateway)).c_str(), net->isPrimary ? ", primary" : "",
+                    linkText(*net).c_str());
+    }
+    std::printf("Writeable media\n");
+    if (record.writeableMedia == nullptr) {
+        std::printf("  %s\n", kUnavailable);
+    }
+    for (const WriteableMediaEntry *medium = record.writeableMedia; medium != nullptr;
+         medium = medium->next) {
+        printMedium(*medium);
+    }
+}
+
+}  // namespace
+
+int inventoryCommand(const CliContext &context) {
+    bool xml = false;
+    for (const std::string &argument : context.arguments) {
+        if (argument != "--xml" || xml) {
+            return cliUsage(*findSubcommand("inventory"));
+        }
+        xml = true;
+    }
+    const PlatformLibrary &library = *context.library;
+    InventoryEntries entries;
+    std::string missing;
+    if (!resolveEntries(library, &entries, &missing)) {
+        return cliFailure(library.path + ": no entry point '" + missing + "'");
+    }
+    Inventory inventory;
+    inventory.record.reset(static_cast<PlatformData *>(std::calloc(1, sizeof(PlatformData))));
+    if (!inventory.record) {
+        return cliFailure("out of memory");
+    }
+    {
+        HardwareMessagesToStderr redirect;
+        // This machine as the device: without a network controller the
+        // library knows, its ports are never opened to the EEPROM layer.
+        static const IxoPortIo refusePorts = {};
+        if (context.deviceRoot.empty() && entries.findController() == nullptr) {
+            library.setPortIo(&refusePorts);
+        }
+        entries.collect(inventory.record.get());
+        readInterfaces(library, entries, &inventory);
+        inventory.platformType = entries.platformType();
+        inventory.tpmPresent = entries.tpmPresent();
+        inventory.norvPlatform = entries.norvPlatform();
+        inventory.ciscoDevice = entries.ciscoDevice();
+    }
+    if (xml) {
+        return printDocument(inventory) ? 0 : cliFailure("cannot build the inventory document");
+    }
+    printSummary(inventory, context.deviceRoot);
+    return 0;
+}
+
+}  // namespace agent

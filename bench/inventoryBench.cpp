@@ -1,0 +1,120 @@
+// Inventory collection on a simulated thin client, as the agent asks for it:
+// getPlatformData alone, and with the interfaces and the identification
+// checks that "ixoAgent inventory" adds. Counts the command lines the
+// library runs and the programs in them.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "agent/ixoagent.h"
+#include "bench/benchSupport.h"
+#include "ixo/assets.h"
+#include "ixo/platform.h"
+#include "ixo/registry.h"
+#include "ixo/seams.h"
+#include "sim/nicModels.h"
+#include "sim/sim.h"
+
+namespace {
+
+unsigned long commandLines = 0;
+unsigned long programs = 0;
+
+// The chroot runner, counting: one shell per line and one program per stage
+// of its pipeline.
+int countingRunner(const char *line) {
+    ++commandLines;
+    programs += 1;
+    for (const char *c = line; *c != '\0'; ++c) {
+        programs += *c == '|' ? 1 : 0;
+    }
+    return sim::chrootRunner(line);
+}
+
+int refuseCommands(const char *) { return -1; }
+
+// A simulated device of its own under the benchmarks' root, with its Rhine on
+// the port bus and every seam pointed at it for as long as it lives.
+class SimulatedDevice {
+public:
+    explicit SimulatedDevice(std::string *error) {
+        root_ = bench::deviceRoot() + "/inventory-device";
+        ready_ = sim::buildDevice(root_, error) && sim::attachNicModel(root_, error);
+        if (!ready_) {
+            return;
+        }
+        ixoSetDeviceRoot(root_.c_str());
+        agent::setDeviceRoot(root_);
+        sim::setRoot(root_);
+        ixoSetCommandRunner(countingRunner);
+    }
+    ~SimulatedDevice() {
+        ixoSetCommandRunner(refuseCommands);
+        ixoSetDeviceRoot(bench::deviceRoot().c_str());
+        agent::setDeviceRoot(bench::deviceRoot());
+        sim::resetPortBus();
+    }
+    bool ready() const { return ready_; }
+
+private:
+    std::string root_;
+    bool ready_ = false;
+};
+
+void reportCounts(benchmark::State &state) {
+    double iterations = static_cast<double>(state.iterations());
+    state.counters["commandLines"] = static_cast<double>(commandLines) / iterations;
+    state.counters["programs"] = static_cast<double>(programs) / iterations;
+}
+
+void GetPlatformData(benchmark::State &state) {
+    std::string error;
+    SimulatedDevice device(&error);
+    if (!device.ready()) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    commandLines = programs = 0;
+    PlatformData record;
+    std::memset(&record, 0, sizeof record);
+    for (auto _ : state) {
+        if (getPlatformData(&record) != 0 || record.networkList == nullptr) {
+            state.SkipWithError("collection failed");
+        }
+        freePlatformData(&record);
+    }
+    reportCounts(state);
+}
+BENCHMARK(GetPlatformData)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What "ixoAgent inventory" collects: the record, every interface of the
+// temporary registry, the platform type and the TPM, brand and OEM checks.
+void AgentInventory(benchmark::State &state) {
+    std::string error;
+    SimulatedDevice device(&error);
+    if (!device.ready()) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    commandLines = programs = 0;
+    PlatformData record;
+    std::memset(&record, 0, sizeof record);
+    for (auto _ : state) {
+        getPlatformData(&record);
+        int registry = p_openReg("/tmp/system.conf");
+        for (const NetworkInterfaceSection *row = networkInterfaces; row->sectionName[0] != '\0';
+             ++row) {
+            getNetworkInterfaceData(registry, &record, row->sectionName);
+        }
+        p_CloseNoAction(registry);
+        int checks = getPlatformType() + isTPMPresent() + isThisNorvPlatform() + is_Cisco_device();
+        benchmark::DoNotOptimize(checks);
+        freePlatformData(&record);
+    }
+    reportCounts(state);
+}
+BENCHMARK(AgentInventory)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,96 @@
+// Inventory commands print one short line into /tmp/output.txt on the
+// device; the library reads it back from there.
+#define IXO_MODULE "ImagingAsset"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "assets/assetsInternal.h"
+#include "device/device.h"
+#include "log.h"
+
+namespace assets {
+
+namespace {
+
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+// The output file is made afresh by the library before each command: /tmp
+// is open to every user, and whatever stood at that name (a link placed for
+// root's shell to write through, say) must not receive the output. Once made
+// by root in the sticky /tmp, no other user can replace it.
+bool prepareOutputFile(const std::string &path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        IXO_LOG(IXO_ERROR, "cannot remove %s: %s", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    Descriptor file{
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
+    if (file.fd < 0) {
+        IXO_LOG(IXO_ERROR, "cannot create %s: %s", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void copyText(char *field, size_t size, const char *text) {
+    if (size == 0) {
+        return;
+    }
+    size_t length = text != nullptr ? ::strnlen(text, size - 1) : 0;
+    if (length > 0) {
+        std::memcpy(field, text, length);
+    }
+    field[length] = '\0';
+}
+
+int readCommandOutput(const char *command, char *output) {
+    std::string path = device::devicePath(kCommandOutputFile);
+    if (!prepareOutputFile(path)) {
+        return -1;
+    }
+    std::string line = std::string(command) + " > " + kCommandOutputFile;
+    if (device::runDeviceCommand(line) == -1) {
+        IXO_LOG(IXO_ERROR, "cannot run '%s'", line.c_str());
+        return -1;
+    }
+    Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) {
+        IXO_LOG(IXO_ERROR, "cannot open %s: %s", path.c_str(), std::strerror(errno));
+        return -1;
+    }
+    size_t length = 0;
+    while (length < kCommandOutputSize - 1) {
+        ssize_t count = ::read(file.fd, output + length, kCommandOutputSize - 1 - length);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break;
+        }
+        length += static_cast<size_t>(count);
+    }
+    output[length] = '\0';
+    if (length == kCommandOutputSize - 1) {
+        char extra;
+        if (::read(file.fd, &extra, 1) == 1) {
+            IXO_LOG(IXO_PROGRESS, "output of '%s' cut to %zu bytes", command, length);
+        }
+    }
+    return 0;
+}
+
+}  // namespace assets

@@ -1,0 +1,232 @@
+// "downloadFileFromServer": puts a file onto the device, either from a MIME
+// part that came with the command or fetched by the agent from an http:// or
+// https:// URL with the agent's download credentials.
+#define IXO_MODULE "PlatformCommands"
+
+#include "commands/downloadFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "commands/commandHandlers.h"
+#include "commands/handlerFrame.h"
+#include "device/device.h"
+#include "log.h"
+
+namespace {
+
+constexpr int kChunkSize = 1024;
+// Chunks are gathered and written 64 at a time: one system call per 1 KiB
+// would make the copy several times slower.
+constexpr int kChunksPerWrite = 64;
+// Of bytes that could not be written, the log shows this many.
+constexpr int kShownBytes = 48;
+
+// The bytes are raw, not text: the log gets their beginning with the
+// unprintable ones escaped, and their number.
+std::string renderBytes(const char *bytes, int length) {
+    std::string text;
+    int shown = length < kShownBytes ? length : kShownBytes;
+    for (int index = 0; index < shown; ++index) {
+        unsigned char byte = static_cast<unsigned char>(bytes[index]);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\' && byte != '\'') {
+            text += static_cast<char>(byte);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
+        }
+    }
+    if (shown < length) {
+        text += "...";
+    }
+    return text + " (" + std::to_string(length) + " bytes)";
+}
+
+// Writes all of the bytes unless the file refuses; returns how many it took.
+int writeAll(int fd, const char *bytes, int length, int *error) {
+    int written = 0;
+    while (written < length) {
+        ssize_t count = ::write(fd, bytes + written, static_cast<size_t>(length - written));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            *error = count < 0 ? errno : ENOSPC;
+            break;
+        }
+        written += static_cast<int>(count);
+    }
+    return written;
+}
+
+// Writes the gathered chunks; false, with the reasons logged, when the file
+// took fewer bytes than it was given.
+bool flush(int fd, const char *bytes, int length, const char *path) {
+    int error = 0;
+    int written = writeAll(fd, bytes, length, &error);
+    if (written < length) {
+        std::string unwritten = renderBytes(bytes + written, length - written);
+        IXO_LOG(IXO_ERROR, "Error writing '%s'", unwritten.c_str());
+        IXO_LOG(IXO_ERROR, "Error writing data to '%s'", path);
+        IXO_LOG(IXO_ERROR, "Tried to write '%d' bytes, actually wrote '%d' bytes", length, written);
+        IXO_LOG(IXO_ERROR, "Write error: %s", std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
+// The part whose Content-Location is exactly the text, or null.
+IxoMimePart *findPart(IxoMimePart *parts, const char *contentLocation) {
+    for (IxoMimePart *part = parts; part != nullptr; part = part->next) {
+        char *value = httpPayloadGetHeader(part->headers, "Content-Location");
+        bool equal = value != nullptr && std::strcmp(value, contentLocation) == 0;
+        std::free(value);
+        if (equal) {
+            return part;
+        }
+    }
+    return nullptr;
+}
+
+// Fetches the body in chunks of 1024 bytes, in order, and writes them.
+int copyBody(IxoCharBuffer *body, int fd, const char *path) {
+    const int capacity = kChunkSize * kChunksPerWrite;
+    std::unique_ptr<char[]> pending(new (std::nothrow) char[capacity]);
+    if (!pending) {
+        IXO_LOG(IXO_ERROR, "Error while memory allocation");
+        return -1;
+    }
+    int used = 0;
+    int total = getTotalBufferLength(body);
+    int offset = 0;
+    while (offset < total) {
+        if (used + kChunkSize > capacity) {
+            if (!flush(fd, pending.get(), used, path)) {
+                return -1;
+            }
+            used = 0;
+        }
+        int fetched = getDataFromCharBuffer(body, pending.get() + used, kChunkSize, offset);
+        if (fetched < 0 || fetched > kChunkSize) {
+            // Going on would copy from a lower offset or past the chunk.
+            IXO_LOG(IXO_ERROR, "Error reading the MIME body for '%s' at offset '%d'", path, offset);
+            return -1;
+        }
+        if (fetched == 0) {
+            IXO_LOG(IXO_ERROR, "Shouldn't really get here, totalNumberWritten '%d'", offset);
+            break;
+        }
+        used += fetched;
+        offset += fetched;
+    }
+    return used == 0 || flush(fd, pending.get(), used, path) ? 0 : -1;
+}
+
+int fromMimePart(IxoCommand *command, const char *source, const char *destination,
+                 char **errorClass, char **message) {
+    IXO_LOG(IXO_PROGRESS, "DownloadFileFromServer using MIME");
+    if (command->mimeParts == nullptr) {
+        IXO_LOG(IXO_ERROR, "No mimeParts found");
+        commands::setFailure(errorClass, message, "invalid_arguments", "Invalid Arguments");
+        return -1;
+    }
+    if (commands::writeMimeToFile(command->mimeParts, source, destination) < 0) {
+        IXO_LOG(IXO_ERROR, "Error writing MIME contents to file '%s'", destination);
+        commands::setFailure(errorClass, message, "file_error", nullptr);
+        return -1;
+    }
+    return 0;
+}
+
+int fromUrl(const char *source, const char *destination, char **errorClass, char **message) {
+    IXO_LOG(IXO_PROGRESS, "DownloadFileFromServer using http");
+    char *user = nullptr;
+    char *password = nullptr;
+    getUserCredentials(&user, &password);
+    // The password itself never goes to the log.
+    IXO_LOG(IXO_NOTICE, "username '%s'", user != nullptr ? user : "");
+    bool passwordSet = password != nullptr && password[0] != '\0';
+    IXO_LOG(IXO_NOTICE, "password %s", passwordSet ? "set" : "not set");
+    AgentFunctionTable *table = commands::agentFunctions();
+    if (table == nullptr || table->downloadWithCredentials == nullptr) {
+        IXO_LOG(IXO_ERROR, "The agent has handed over no download function");
+        commands::setFailure(errorClass, message, "file_error", "File_error");
+        return -1;
+    }
+    if (table->downloadWithCredentials(source, user, password, destination, 0) < 0) {
+        commands::setFailure(errorClass, message, "file_error", "File_error");
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+namespace commands {
+
+int isMimeSource(const char *source) {
+    if (source != nullptr &&
+        (std::strncmp(source, "http://", 7) == 0 || std::strncmp(source, "https://", 8) == 0)) {
+        return 0;
+    }
+    return 1;
+}
+
+int writeMimeToFile(IxoMimePart *parts, const char *contentLocation, const char *path) {
+    if (parts == nullptr || contentLocation == nullptr || path == nullptr) {
+        IXO_LOG(IXO_ERROR, "NULL arguments in writeMimeToFile");
+        return -1;
+    }
+    IxoMimePart *part = findPart(parts, contentLocation);
+    if (part == nullptr) {
+        IXO_LOG(IXO_NOTICE, "No MIME part has Content-Location '%s': nothing written to '%s'",
+                contentLocation, path);
+        return 0;
+    }
+    std::string hostPath = device::devicePath(path);
+    int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        IXO_LOG(IXO_ERROR, "Error opening '%s' for writing", path);
+        IXO_LOG(IXO_ERROR, "Open error: %s", std::strerror(errno));
+        return -1;
+    }
+    int result = copyBody(part->body, fd, path);
+    if (::close(fd) != 0 && result == 0) {
+        // Data the kernel could not write back shows up only here.
+        IXO_LOG(IXO_ERROR, "Error writing data to '%s'", path);
+        IXO_LOG(IXO_ERROR, "Close error: %s", std::strerror(errno));
+        result = -1;
+    }
+    return result;
+}
+
+int downloadFileFromServer(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
+                           char **message) {
+    clearOutputs(response, errorClass, message);
+    const char *destination = parameter(command, "destination");
+    const char *source = parameter(command, "source");
+    if (destination == nullptr || source == nullptr) {
+        setFailure(errorClass, message, "invalid_arguments", "Invalid Arguments");
+        return -1;
+    }
+    LockoutBracket lockout;
+    if (!lockout.open(command, errorClass, message)) {
+        return -1;
+    }
+    WriteFilterBracket filter(destination);
+    if (isMimeSource(source)) {
+        return fromMimePart(command, source, destination, errorClass, message);
+    }
+    return fromUrl(source, destination, errorClass, message);
+}
+
+}  // namespace commands

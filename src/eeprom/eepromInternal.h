@@ -1,0 +1,50 @@
+// Shared inside the EEPROM layer: the delay unit, the asset record's slots
+// and the VIA image layout that the Rhine and the Velocity share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "ixo/eeprom.h"
+
+namespace eeprom {
+
+// n reads of the system control port (0x61), about a microsecond each on
+// the device; every timing of the controllers counts in these.
+void waitDelayUnits(unsigned long count);
+
+// Where the value of a request bit lives in the record.
+inline unsigned char *slot(unsigned char *record, int index) {
+    return record + EEPROM_ASSET_SLOT(index);
+}
+
+inline bool requested(const unsigned char *record, unsigned char bit) {
+    return (record[0] & bit) != 0;
+}
+
+// Word i of an image is bytes 2i and 2i+1, low byte first, whatever the
+// host's byte order.
+inline uint16_t imageWord(const unsigned char *image, int index) {
+    return static_cast<uint16_t>(image[2 * index] | (image[2 * index + 1] << 8));
+}
+
+inline void setImageWord(unsigned char *image, int index, uint16_t word) {
+    image[2 * index] = static_cast<unsigned char>(word & 0xFF);
+    image[2 * index + 1] = static_cast<unsigned char>(word >> 8);
+}
+
+// The two's-complement negation of the 16-bit sum of words first..last,
+// so that those words and the stored checksum add up to 0.
+uint16_t negatedWordSum(const unsigned char *image, int first, int last);
+
+// The VIA layout: merges the requested values of the record into the image
+// and stores both checksums afresh (bytes 0-31 then words 0-63 sum to 0).
+void mergeViaAssets(unsigned char *image, unsigned char *record);
+void storeViaChecksums(unsigned char *image);
+
+// The Realtek rows' read operation: the table hands every read the image,
+// which readRtlEeprom does not take.
+int readRealtekRow(unsigned short ioBase, unsigned char *image);
+
+}  // namespace eeprom

@@ -1,0 +1,183 @@
+// Add-ons end to end: ixoAgent fetches the sample packages from the test HTTP
+// server, installs and removes them with the device's installer stand-ins,
+// and upgrades itself, the restart script running to its end on the
+// simulated device.
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/sim.h"
+#include "tests/downloads/testHttpServer.h"
+#include "tests/e2e/agentFixture.h"
+#include "tests/support/support.h"
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+const char samplePrefix[] = "http://127.0.0.1:8000/";
+
+class AddonEndToEnd : public e2e::AgentEndToEnd {
+protected:
+    void SetUp() override {
+        e2e::AgentEndToEnd::SetUp();
+        initDevice();
+        if (HasFatalFailure()) {
+            return;
+        }
+        served = work + "/served";
+        ASSERT_EQ(runHost({"/bin/sh", std::string(IXO_SOURCE_DIR) + "/samples/addons/makePackages.sh",
+                           served}),
+                  0);
+        std::string error;
+        ASSERT_TRUE(server.start(std::string(IXO_SOURCE_DIR) + "/tests/downloads/httpServer.py",
+                                 served, "", "", 5, &error))
+            << error;
+        sim::setKnob(device, "sleep.seconds", "0");
+        // What the agent upgrade leaves running is reparented here.
+        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    }
+
+    void TearDown() override {
+        server.stop();
+        EXPECT_TRUE(allProcessesEnded());
+        prctl(PR_SET_CHILD_SUBREAPER, 0);
+        e2e::AgentEndToEnd::TearDown();
+    }
+
+    // The sample command file, fetching from the test server instead.
+    std::string servedSample(const std::string &name) {
+        std::string text = support::readFile(sample(name));
+        size_t at = text.find(samplePrefix);
+        EXPECT_NE(at, std::string::npos);
+        if (at != std::string::npos) {
+            text.replace(at, sizeof samplePrefix - 1, server.url("/files/"));
+        }
+        std::string path = work + "/" + name;
+        support::writeFile(path, text);
+        return path;
+    }
+
+    std::string installFile(const std::string &package, bool lockout) {
+        std::string path = work + "/install-" + package + ".xml";
+        support::writeFile(path, "<command name=\"installOnDevice\"><parameters><source>" +
+                                     server.url("/files/" + package) + "</source><lockoutUser>" +
+                                     (lockout ? "true" : "false") +
+                                     "</lockoutUser></parameters></command>\n");
+        return path;
+    }
+
+    e2e::AgentRun runAgent(const std::string &commandFile) {
+        return agent({"--device-root", device, "--log-file", work + "/agent.log", "--log-level", "4",
+                      "run", commandFile});
+    }
+
+    static int runHost(const std::vector<std::string> &arguments) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int quiet = open("/dev/null", O_WRONLY);
+            if (quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0) {
+                _exit(126);
+            }
+            std::vector<char *> argv;
+            for (const std::string &argument : arguments) {
+                argv.push_back(const_cast<char *>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = -1;
+        while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Waits up to three seconds for every process the test started (the
+    // server stopped first) to end.
+    static bool allProcessesEnded() {
+        for (int attempt = 0; attempt < 300; ++attempt) {
+            pid_t done = waitpid(-1, nullptr, WNOHANG);
+            if (done < 0 && errno == ECHILD) {
+                return true;
+            }
+            if (done <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        return false;
+    }
+
+    std::string served;
+    downloadtest::TestHttpServer server;
+};
+
+TEST_F(AddonEndToEnd, SamplesInstallThenRemoveTheAddon) {
+    e2e::AgentRun install = runAgent(servedSample("installOnDevice.xml"));
+
+    EXPECT_EQ(install.exitCode, 0) << install.out << install.err;
+    EXPECT_THAT(install.out, HasSubstr("command: installOnDevice\nresult: 0\nerrorClass: (none)\n"
+                                       "message: (none)\nresponse: (none)\n"));
+    EXPECT_EQ(support::readFile(device + "/etc/addons.d/HelloAddon/control"),
+              support::readFile(std::string(IXO_SOURCE_DIR) + "/samples/addons/HelloAddon/control"));
+    EXPECT_FALSE(support::exists(device + "/tmp/HelloAddon.tar"));
+    std::vector<std::string> programs = sim::programLog(device);
+    EXPECT_THAT(programs, Contains("lockdlg"));
+    EXPECT_THAT(programs, Contains("installer.sh -f -p /tmp/ixoAddonPipe -l /tmp/HelloAddon.tar"));
+    EXPECT_THAT(programs, Contains("conmgr.sh"));
+
+    e2e::AgentRun uninstall = runAgent(sample("uninstallFromDevice.xml"));
+
+    EXPECT_EQ(uninstall.exitCode, 0) << uninstall.out << uninstall.err;
+    EXPECT_FALSE(support::exists(device + "/etc/addons.d/HelloAddon"));
+    EXPECT_THAT(sim::programLog(device), Contains("deinstall.sh -p /tmp/ixoAddonPipe HelloAddon"));
+}
+
+TEST_F(AddonEndToEnd, InstallerFailureAndMissingPackageAreReported) {
+    sim::setKnob(device, "installer.sh.outcome", "error disk full");
+    e2e::AgentRun failed = runAgent(installFile("HelloAddon.tar", true));
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_THAT(failed.out, HasSubstr("result: -1\nerrorClass: system_error\nmessage: disk full\n"));
+    EXPECT_TRUE(support::exists(device + "/tmp/HelloAddon.tar"));
+    EXPECT_FALSE(support::exists(device + "/etc/addons.d/HelloAddon"));
+
+    e2e::AgentRun missing = runAgent(installFile("Absent.tar", false));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_THAT(missing.out, HasSubstr("result: -1\nerrorClass: file_error\nmessage: (none)\n"));
+    EXPECT_THAT(sim::programLog(device),
+                Not(Contains("installer.sh -f -p /tmp/ixoAddonPipe -l /tmp/Absent.tar")));
+}
+
+TEST_F(AddonEndToEnd, AgentUpgradesAndTheDeviceReboots) {
+    e2e::AgentRun upgrade = runAgent(installFile("IXO_AGENT-2.1.tar", false));
+
+    EXPECT_EQ(upgrade.exitCode, 0) << upgrade.out << upgrade.err;
+    server.stop();
+    ASSERT_TRUE(allProcessesEnded());
+    EXPECT_EQ(support::readFile(device + "/etc/addons.d/IXO_AGENT/control"),
+              support::readFile(std::string(IXO_SOURCE_DIR) + "/samples/addons/IXO_AGENT/control"));
+    EXPECT_FALSE(support::exists(device + "/etc/addons.d/TMP_IXO_AGENT"));
+    EXPECT_FALSE(support::exists(device + "/tmp/IXO_AGENT-2.1.tar"));
+    std::vector<std::string> programs = sim::programLog(device);
+    EXPECT_THAT(programs, Contains("installer.sh -f -l /tmp/IXO_AGENT-2.1.tar"));
+    EXPECT_THAT(programs, Contains("sleep 15"));
+    EXPECT_THAT(programs, Contains("pidof ixoAgent"));
+    EXPECT_EQ(programs.back(), "ro");
+    EXPECT_THAT(programs, Contains("reboot"));
+    EXPECT_THAT(support::readFile(device + "/tmp/restartAgent.log"), HasSubstr("+ sudo su -c reboot"));
+    EXPECT_EQ(sim::mountOptions(device, "/"), "ro,noatime");
+}
+
+}  // namespace
