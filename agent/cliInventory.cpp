@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "agent/cliCommands.h"
+#include "agent/indentedDocument.h"
 #include "agent/ixoagent.h"
 #include "ixo/assets.h"
 #include "ixo/eeprom.h"
@@ -142,82 +143,14 @@ std::string shown(const char *field, size_t size = IXO_TEXT_FIELD_SIZE) {
     return text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
 }
 
+std::string shownField(const char *field) { return shown(field); }
+
 // The serial number is 11 characters; the EEPROM byte after them is not.
 std::string shownSerial(const char *field) { return shown(field, IXO_SERIAL_NUMBER_LENGTH); }
 
 // ---- the document -------------------------------------------------------------
 
-struct Document {
-    CharBufferPtr buffer{createCharBuffer()};
-    bool ok = buffer != nullptr;
-
-    void raw(const std::string &text) {
-        ok = ok &&
-             addDataToCharBuffer(buffer.get(), text.data(), static_cast<int>(text.size())) == 0;
-    }
-    void text(int depth, const char *name, const std::string &value) {
-        CharBufferPtr content(createCharBuffer());
-        raw(std::string(2 * depth, ' '));
-        ok =
-            ok && content &&
-            addDataToCharBuffer(content.get(), value.data(), static_cast<int>(value.size())) == 0 &&
-            addCharBufferElement(buffer.get(), name, content.get()) == 0;
-        raw("\n");
-    }
-    void number(int depth, const char *name, uint32_t value) {
-        raw(std::string(2 * depth, ' '));
-        ok = ok && addIntegerElement(buffer.get(), name, static_cast<int>(value)) == 0;
-        raw("\n");
-    }
-    void open(int depth, const char *name) {
-        raw(std::string(2 * depth, ' '));
-        ok = ok && addOpeningTag(buffer.get(), name) == 0;
-        raw("\n");
-    }
-    void close(int depth, const char *name) {
-        raw(std::string(2 * depth, ' '));
-        ok = ok && addClosingTag(buffer.get(), name) == 0;
-        raw("\n");
-    }
-    template <typename Entry>
-    void list(int depth, const char *name, const char *entryName, const Entry *first) {
-        if (first == nullptr) {
-            return;
-        }
-        open(depth, name);
-        for (const Entry *entry = first; entry != nullptr; entry = entry->next) {
-            text(depth + 1, entryName, shown(reinterpret_cast<const char *>(entry)));
-        }
-        close(depth, name);
-    }
-};
-
-void documentInterface(Document &document, const std::string &section,
-                       const NetworkInterface &net) {
-    document.open(2, "networkInterface");
-    document.text(3, "section", section);
-    document.text(3, "mac", shown(net.mac));
-    document.number(3, "ipAssignmentType", net.ipAssignmentType);
-    document.text(3, "address", shown(net.address));
-    document.text(3, "netmask", shown(net.netmask));
-    document.text(3, "gateway", shown(net.gateway));
-    document.number(3, "interfaceType", net.interfaceType);
-    document.text(3, "dhcpServer", shown(net.dhcpServer));
-    document.number(3, "dhcpEnabled", net.dhcpEnabled);
-    document.number(3, "active", net.active);
-    document.number(3, "onboard", net.onboard);
-    document.number(3, "isPrimary", net.isPrimary);
-    document.number(3, "speedSetting", net.speedSetting);
-    document.number(3, "linkSpeed", net.linkSpeed);
-    document.number(3, "duplexSetting", net.duplexSetting);
-    document.number(3, "linkDuplex", net.linkDuplex);
-    document.list(3, "dnsServers", "dnsServer", net.dnsServers);
-    document.list(3, "dnsSuffixes", "dnsSuffix", net.dnsSuffixes);
-    document.list(3, "winsServers", "winsServer", net.winsServers);
-    document.close(2, "networkInterface");
-}
-
-void documentMedium(Document &document, const WriteableMediaEntry &medium) {
+void documentMedium(IndentedDocument &document, const WriteableMediaEntry &medium) {
     document.open(2, "medium");
     document.text(3, "deviceName", shown(medium.deviceName));
     document.number(3, "ideChannel", medium.ideChannel);
@@ -232,7 +165,7 @@ void documentMedium(Document &document, const WriteableMediaEntry &medium) {
 
 bool printDocument(const Inventory &inventory) {
     const PlatformData &record = *inventory.record;
-    Document document;
+    IndentedDocument document;
     document.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     document.open(0, "inventory");
     document.open(1, "device");
@@ -255,7 +188,7 @@ bool printDocument(const Inventory &inventory) {
     document.close(1, "device");
     document.open(1, "networkInterfaces");
     for (const auto &[section, net] : inventory.interfaces) {
-        documentInterface(document, section, *net);
+        addInterfaceElement(document, 2, section, *net, shownField);
     }
     document.close(1, "networkInterfaces");
     document.open(1, "writeableMedia");

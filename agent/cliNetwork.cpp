@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "agent/cliCommands.h"
+#include "agent/indentedDocument.h"
 #include "agent/ixoagent.h"
 #include "ixo/platform.h"
 
@@ -57,76 +58,6 @@ std::vector<std::string> chosenSections(const CliContext &context, const Library
         }
     }
     return sections;
-}
-
-struct Document {
-    CharBufferPtr buffer{createCharBuffer()};
-    bool ok = buffer != nullptr;
-
-    void raw(const std::string &text) {
-        ok = ok &&
-             addDataToCharBuffer(buffer.get(), text.data(), static_cast<int>(text.size())) == 0;
-    }
-    void text(int depth, const char *name, const char *value) {
-        CharBufferPtr content(createCharBuffer());
-        raw(std::string(2 * depth, ' '));
-        ok = ok && content &&
-             addDataToCharBuffer(content.get(), value,
-                                 static_cast<int>(strnlen(value, IXO_TEXT_FIELD_SIZE))) == 0 &&
-             addCharBufferElement(buffer.get(), name, content.get()) == 0;
-        raw("\n");
-    }
-    void number(int depth, const char *name, uint32_t value) {
-        raw(std::string(2 * depth, ' '));
-        ok = ok && addIntegerElement(buffer.get(), name, static_cast<int>(value)) == 0;
-        raw("\n");
-    }
-    void open(int depth, const char *name) {
-        raw(std::string(2 * depth, ' '));
-        ok = ok && addOpeningTag(buffer.get(), name) == 0;
-        raw("\n");
-    }
-    void close(int depth, const char *name) {
-        raw(std::string(2 * depth, ' '));
-        ok = ok && addClosingTag(buffer.get(), name) == 0;
-        raw("\n");
-    }
-    // A list element with one child per entry; every entry begins with its text.
-    template <typename Entry>
-    void list(int depth, const char *name, const char *entryName, const Entry *first) {
-        if (first == nullptr) {
-            return;
-        }
-        open(depth, name);
-        for (const Entry *entry = first; entry != nullptr; entry = entry->next) {
-            text(depth + 1, entryName, reinterpret_cast<const char *>(entry));
-        }
-        close(depth, name);
-    }
-};
-
-void printInterface(Document &document, const std::string &section, const NetworkInterface &net) {
-    document.open(1, "networkInterface");
-    document.text(2, "section", section.c_str());
-    document.text(2, "mac", net.mac);
-    document.number(2, "ipAssignmentType", net.ipAssignmentType);
-    document.text(2, "address", net.address);
-    document.text(2, "netmask", net.netmask);
-    document.text(2, "gateway", net.gateway);
-    document.number(2, "interfaceType", net.interfaceType);
-    document.text(2, "dhcpServer", net.dhcpServer);
-    document.number(2, "dhcpEnabled", net.dhcpEnabled);
-    document.number(2, "active", net.active);
-    document.number(2, "onboard", net.onboard);
-    document.number(2, "isPrimary", net.isPrimary);
-    document.number(2, "speedSetting", net.speedSetting);
-    document.number(2, "linkSpeed", net.linkSpeed);
-    document.number(2, "duplexSetting", net.duplexSetting);
-    document.number(2, "linkDuplex", net.linkDuplex);
-    document.list(2, "dnsServers", "dnsServer", net.dnsServers);
-    document.list(2, "dnsSuffixes", "dnsSuffix", net.dnsSuffixes);
-    document.list(2, "winsServers", "winsServer", net.winsServers);
-    document.close(1, "networkInterface");
 }
 
 const NetworkInterface *lastInterface(const PlatformData &record) {
@@ -181,11 +112,11 @@ int networkCommand(const CliContext &context) {
     }
     library.closeRegistry(registry);
 
-    Document document;
+    IndentedDocument document;
     document.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     document.open(0, "networkInterfaces");
     for (const auto &[section, net] : read) {
-        printInterface(document, section, *net);
+        addInterfaceElement(document, 1, section, *net, fieldText);
     }
     document.close(0, "networkInterfaces");
     if (!document.ok) {
