@@ -69,10 +69,13 @@ extern "C" void ixoLogger(const char *module, const char *function, int line, in
         va_start(arguments, format);
         text = formatMessage(format, arguments);
         va_end(arguments);
-        // A log line is one message: a reader can rely on it.
+        // A log line is one message of text: a reader can rely on it, also
+        // when a message carries raw device bytes (a NUL from "%c").
         for (char &c : text) {
             if (c == '\n' || c == '\r') {
                 c = ' ';
+            } else if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f) {
+                c = '?';
             }
         }
         text = timestamp() + " " + (module != nullptr ? module : "-") + " " +

@@ -47,6 +47,16 @@ TEST(Logger, KeepsAMessageOnOneLine) {
     EXPECT_EQ(log.find('\r'), std::string::npos);
 }
 
+TEST(Logger, RawDeviceBytesBecomeVisibleText) {
+    support::clearLog();
+    // The asset services log serial-number bytes with %c; a NUL among them
+    // must not end up in the file.
+    ixoLogger("M", "f", 1, 2, "serial %c%c%c end\ttab", 'A', '\0', 0x1b);
+    std::string log = support::logText();
+    EXPECT_THAT(log, HasSubstr("M f:1 [2] serial A?? end\ttab\n"));
+    EXPECT_EQ(log.find('\0'), std::string::npos);
+}
+
 TEST(Logger, WritesLongMessagesWhole) {
     support::clearLog();
     std::string big(20000, 'x');
