@@ -25,7 +25,6 @@ namespace agent {
 namespace {
 
 constexpr int kSerialBytes = 11;
-constexpr int kKeyBytes = 4;
 constexpr int kCmosBytes = 42;
 constexpr int kCmosImageOffset = 62;
 

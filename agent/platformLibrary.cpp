@@ -40,8 +40,11 @@ std::string defaultLibraryPath(const std::string &installedPath, const std::stri
     if (isFile(beside)) {
         return beside;
     }
-    if (isFile(installedPath)) {
-        return installedPath;
+    std::string installed = !installedPath.empty() && installedPath[0] != '/'
+                                ? executableDirectory() + "/" + installedPath
+                                : installedPath;
+    if (isFile(installed)) {
+        return installed;
     }
     return builtPath;
 }

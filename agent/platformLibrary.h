@@ -38,7 +38,10 @@ struct PlatformLibrary {
 // The running executable's full path ("" when it cannot be told).
 std::string executablePath();
 
-// The library next to the executable (build tree), then the installed one.
+// The library next to the executable (build tree), then the installed one;
+// a relative installedPath is taken from the executable's directory, so an
+// installed tree keeps working wherever it is put (a package, a staging
+// directory).
 std::string defaultLibraryPath(const std::string &installedPath, const std::string &builtPath);
 
 // False with the loader's reason when the library or one of its entry

@@ -112,7 +112,9 @@ bool parseDocument(const std::string &content, Document *document, ParseError *e
         }
         std::string text = content.substr(start, end - start);
         start = end + 1;
-        if (!text.empty() && text.back() == '\r') {
+        // Every CR before the line end goes: one kept in a value would lose
+        // one more CR at every save of the file, and no value can hold one.
+        while (!text.empty() && text.back() == '\r') {
             text.pop_back();
         }
         // NUL bytes are what a power loss leaves in a file written in place.

@@ -11,7 +11,8 @@
 //     it up to the line end, both exactly (no trimming);
 //   - a key line before the first section, or any other line, makes the file
 //     invalid.
-// A CR before the LF is dropped on reading; lines are written with LF only.
+// CRs before the LF (or the end of the file) are dropped on reading; lines are
+// written with LF only.
 #pragma once
 
 #include <cstddef>

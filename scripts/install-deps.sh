@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, if any is missing.
 set -eu
-packages="cmake g++ make pkg-config binutils g++-multilib libxml2-dev libgtest-dev libgmock-dev libbenchmark-dev busybox-static libcurl4-openssl-dev python3"
+packages="cmake g++ make pkg-config binutils g++-multilib libxml2-dev libgtest-dev libgmock-dev libbenchmark-dev busybox-static libcurl4-openssl-dev python3 dpkg-dev valgrind clang-14 libclang-rt-14-dev llvm-14"
 missing=""
 for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

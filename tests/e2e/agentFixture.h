@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,24 @@ protected:
     }
     void TearDown() override { support::removeTree(work); }
 
+    // IXO_AGENT_WRAPPER, when set, is a command line the agent runs under
+    // (the leak check: "valgrind --error-exitcode=99 ..."), split at blanks.
     AgentRun agent(const std::vector<std::string> &arguments) {
         std::string outPath = work + "/stdout";
         std::string errPath = work + "/stderr";
+        std::vector<std::string> words;
+        const char *wrapper = std::getenv("IXO_AGENT_WRAPPER");
+        std::istringstream wrapperWords(wrapper != nullptr ? wrapper : "");
+        for (std::string word; wrapperWords >> word;) {
+            words.push_back(word);
+        }
+        words.push_back(IXO_AGENT_EXECUTABLE);
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char *> argv;
+        for (std::string &word : words) {
+            argv.push_back(&word[0]);
+        }
+        argv.push_back(nullptr);
         pid_t pid = fork();
         if (pid == 0) {
             int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -41,17 +57,11 @@ protected:
                 dup2(in, 0) < 0) {
                 _exit(120);
             }
-            std::vector<char *> argv;
-            argv.push_back(const_cast<char *>(IXO_AGENT_EXECUTABLE));
-            for (const std::string &argument : arguments) {
-                argv.push_back(const_cast<char *>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
             // HOME points into the test's directory, so the per-user default
             // device can never be this machine's.
             setenv("HOME", (work + "/home").c_str(), 1);
             unsetenv("XDG_CACHE_HOME");
-            execv(IXO_AGENT_EXECUTABLE, argv.data());
+            execvp(argv[0], argv.data());
             _exit(121);
         }
         AgentRun run;

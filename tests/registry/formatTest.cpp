@@ -44,6 +44,18 @@ TEST(RegistryFormat, ReadsNamesAndValuesExactly) {
     EXPECT_EQ(serialiseDocument(duplicates), "[s]\nk=new\nk=second\n");
 }
 
+// Several CRs before a line end (an editor's doubled line endings, or a file
+// cut off after them) once left CRs in the value: each save of the file then
+// lost one, so untouched lines changed at every write.
+TEST(RegistryFormat, RepeatedCarriageReturnsReadAndWriteBackStably) {
+    Document document = parsed("[s]\r\r\nk=v\r\r\r\n; note\r\r\nlast=x\r\r");
+    EXPECT_EQ(valueOf(document, "s", "k"), "v");
+    EXPECT_EQ(valueOf(document, "s", "last"), "x");
+    const std::string written = serialiseDocument(document);
+    EXPECT_EQ(written, "[s]\nk=v\n; note\nlast=x\n");
+    EXPECT_EQ(serialiseDocument(parsed(written)), written);
+}
+
 TEST(RegistryFormat, RejectsWhatIsNoRegistryWithItsLine) {
     const struct {
         std::string text;

@@ -1,0 +1,31 @@
+#!/bin/sh
+# Runs the end-to-end suite with every ixoAgent run under Valgrind's memcheck:
+# a memory error or a leak in any run fails it (exit status 99 of the run,
+# and its report, printed here).
+#
+# usage: runUnderValgrind.sh TEST_E2E LOG_DIR [GTEST_OPTIONS...]
+# LOG_DIR must have no blanks in its path.
+set -eu
+suite=$1
+logs=$2
+shift 2
+rm -rf "$logs"
+mkdir -p "$logs"
+export IXO_AGENT_WRAPPER="valgrind -q --error-exitcode=99 --leak-check=full \
+--show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible \
+--log-file=$logs/agent.%p.log"
+status=0
+"$suite" "$@" || status=$?
+runs=0
+for log in "$logs"/agent.*.log; do
+  [ -e "$log" ] || continue
+  runs=$((runs + 1))
+  if [ -s "$log" ]; then
+    echo "== Valgrind: $log"
+    cat "$log"
+    status=1
+  fi
+done
+[ "$runs" -gt 0 ] || { echo "no ixoAgent run went through Valgrind"; status=1; }
+[ "$status" -eq 0 ] && echo "$runs ixoAgent runs under Valgrind: no error, no leak"
+exit $status
