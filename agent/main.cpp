@@ -182,11 +182,19 @@ int attachDevice(const Options &options, agent::PlatformLibrary &library, std::s
         }
         std::fprintf(stderr, "ixoAgent: built a simulated thin client in %s\n", root->c_str());
     }
+    // IXO_SHELL_LINE_LOG names a file that gets every command line run on
+    // the simulated device, for the tests that check how lines are quoted.
+    IxoCommandRunner runner = sim::chrootRunner;
+    const char *lineLog = std::getenv("IXO_SHELL_LINE_LOG");
+    if (lineLog != nullptr && lineLog[0] != '\0') {
+        sim::setLineLog(lineLog);
+        runner = sim::recordingRunner;
+    }
     library.setDeviceRoot(root->c_str());
-    library.setCommandRunner(sim::chrootRunner);
+    library.setCommandRunner(runner);
     library.setPortIo(sim::portBus());
     agent::setDeviceRoot(*root);
-    agent::setHookRunner(sim::chrootRunner);
+    agent::setHookRunner(runner);
     sim::setRoot(*root);
     // The device's network controller, when it has one; without one the
     // EEPROM layer finds no controller and says so itself.

@@ -34,6 +34,11 @@ int recordingRunner(const char *commandLine);
 std::vector<std::string> recordedLines();
 void clearRecordedLines();
 void setRecordingResult(int status);
+// A file that recordingRunner also appends every line to, each ended by a
+// NUL (a line may hold line breaks), so that lines run by another process
+// (ixoAgent with IXO_SHELL_LINE_LOG set) can be read back; "" stops it.
+void setLineLog(const std::string &path);
+std::vector<std::string> readLineLog(const std::string &path);
 
 // ---- stand-in programs -------------------------------------------------------
 // The lines the stand-ins appended to /var/log/device-programs.log, one per

@@ -24,6 +24,7 @@
 using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using namespace std::string_literals;
 
 namespace {
 
@@ -73,7 +74,7 @@ protected:
     std::string installFile(const std::string &package, bool lockout) {
         std::string path = work + "/install-" + package + ".xml";
         support::writeFile(path, "<command name=\"installOnDevice\"><parameters><source>" +
-                                     server.url("/files/" + package) + "</source><lockoutUser>" +
+                                     e2e::xmlText(server.url("/files/" + package)) + "</source><lockoutUser>" +
                                      (lockout ? "true" : "false") +
                                      "</lockoutUser></parameters></command>\n");
         return path;
@@ -158,6 +159,21 @@ TEST_F(AddonEndToEnd, InstallerFailureAndMissingPackageAreReported) {
     EXPECT_THAT(missing.out, HasSubstr("result: -1\nerrorClass: file_error\nmessage: (none)\n"));
     EXPECT_THAT(sim::programLog(device),
                 Not(Contains("installer.sh -f -p /tmp/ixoAddonPipe -l /tmp/Absent.tar")));
+}
+
+// The package name comes from the server's URL: it reaches the installer as
+// one argument, and the line scan of the tear-down finds it quoted.
+TEST_F(AddonEndToEnd, TaintedPackageNameReachesTheInstallerWhole) {
+    std::string package = e2e::taintedUrlText() + ".tar";
+    support::writeFile(served + "/" + package, support::readFile(served + "/HelloAddon.tar"));
+    e2e::AgentRun install = runAgent(installFile(package, false));
+
+    EXPECT_EQ(install.exitCode, 0) << install.out << install.err;
+    // The installer names the add-on after the package file.
+    EXPECT_TRUE(support::exists(device + "/etc/addons.d/" + e2e::taintedUrlText() + "/control"));
+    EXPECT_EQ(support::readFile(device + "/var/log/installer.sh.argv"),
+              "5\0-f\0-p\0/tmp/ixoAddonPipe\0-l\0/tmp/"s + package + '\0');
+    EXPECT_THAT(shellLines(), Contains(HasSubstr(e2e::kTaintBegin)));
 }
 
 TEST_F(AddonEndToEnd, AgentUpgradesAndTheDeviceReboots) {

@@ -8,13 +8,31 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "sim/sim.h"
+#include "tests/e2e/shellScan.h"
 #include "tests/support/support.h"
 
 namespace e2e {
+
+// Text as the content of an XML element.
+inline std::string xmlText(const std::string &text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
 
 struct AgentRun {
     int exitCode = -1;
@@ -28,7 +46,34 @@ protected:
         work = support::makeTempDir("e2e-");
         device = work + "/device";
     }
-    void TearDown() override { support::removeTree(work); }
+    // Every line the agent ran on the device in this test is checked: no
+    // tainted text may reach a shell unquoted, and none may have run.
+    void TearDown() override {
+        for (const std::string &line : shellLines()) {
+            for (const std::string &finding : e2e::unsafeTaint(line)) {
+                ADD_FAILURE() << finding;
+            }
+        }
+        EXPECT_EQ(injectedFiles(), std::vector<std::string>())
+            << "tainted text ran as a command on the device";
+        support::removeTree(work);
+    }
+
+    // The files named kInjectedName anywhere on the device.
+    std::vector<std::string> injectedFiles() const {
+        std::vector<std::string> found;
+        std::error_code error;
+        for (std::filesystem::recursive_directory_iterator entry(device, error), end;
+             !error && entry != end; entry.increment(error)) {
+            if (entry->path().filename() == kInjectedName) {
+                found.push_back(entry->path().string());
+            }
+        }
+        return found;
+    }
+
+    // The command lines the agent has run on the device in this test so far.
+    std::vector<std::string> shellLines() const { return sim::readLineLog(work + "/shell-lines"); }
 
     // IXO_AGENT_WRAPPER, when set, is a command line the agent runs under
     // (the leak check: "valgrind --error-exitcode=99 ..."), split at blanks.
@@ -61,6 +106,10 @@ protected:
             // device can never be this machine's.
             setenv("HOME", (work + "/home").c_str(), 1);
             unsetenv("XDG_CACHE_HOME");
+            setenv("IXO_SHELL_LINE_LOG", (work + "/shell-lines").c_str(), 1);
+            for (const auto &variable : environment) {
+                setenv(variable.first.c_str(), variable.second.c_str(), 1);
+            }
             execvp(argv[0], argv.data());
             _exit(121);
         }
@@ -85,6 +134,8 @@ protected:
 
     std::string work;
     std::string device;
+    // Set in the agent's environment after the fixture's own variables.
+    std::vector<std::pair<std::string, std::string>> environment;
 };
 
 }  // namespace e2e

@@ -47,4 +47,19 @@ TEST_F(RecordingRunnerTest, RunsNothingWhenTheRootIsNoDevice) {
     support::removeTree(plain);
 }
 
+// Lines another process runs reach the test through the line log: whole,
+// line breaks included, and in order.
+TEST_F(RecordingRunnerTest, LineLogKeepsEveryLineWhole) {
+    std::string log = hostPath("/tmp/lines");
+    sim::setLineLog(log);
+    EXPECT_EQ(sim::recordingRunner("echo 'two\nlines'"), 0);
+    EXPECT_EQ(sim::recordingRunner("true"), 0);
+    EXPECT_EQ(sim::recordingRunner(nullptr), 1);
+    sim::setLineLog("");
+    EXPECT_EQ(sim::recordingRunner("false"), 256);
+
+    EXPECT_EQ(sim::readLineLog(log), (Lines{"echo 'two\nlines'", "true"}));
+    EXPECT_TRUE(sim::readLineLog(hostPath("/tmp/absent")).empty());
+}
+
 }  // namespace
