@@ -1,7 +1,6 @@
 // "eeprom": the asset values in the network controller's EEPROM, shown,
 // dumped and written through the library's EEPROM layer. Writes keep a
 // backup of the image read just before and read the values back after.
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,30 +43,18 @@ struct EepromLayer {
     EepromWriteOperation jmicronWrite = nullptr;
 };
 
-template <typename Pointer>
-bool lookUp(void *handle, const char *name, Pointer *pointer, std::string *missing) {
-    void *symbol = dlsym(handle, name);
-    if (symbol == nullptr) {
-        *missing = name;
-        return false;
-    }
-    *pointer = reinterpret_cast<Pointer>(symbol);
-    return true;
-}
-
 bool loadLayer(const PlatformLibrary &library, EepromLayer *layer, std::string *missing) {
-    void *handle = library.handle;
-    return lookUp(handle, "readEepromAssetValues", &layer->read, missing) &&
-           lookUp(handle, "writeEepromAssetValues", &layer->write, missing) &&
-           lookUp(handle, "dumpEEPROM", &layer->dump, missing) &&
-           lookUp(handle, "calculateByteCheckSum", &layer->byteSum, missing) &&
-           lookUp(handle, "calculateWordCheckSum", &layer->wordSum, missing) &&
-           lookUp(handle, "eeprom_contents", &layer->image, missing) &&
-           lookUp(handle, "pcidev_tbl", &layer->table, missing) &&
-           lookUp(handle, "writeViaEeprom", &layer->rhineWrite, missing) &&
-           lookUp(handle, "writeViaEepromVelocity", &layer->velocityWrite, missing) &&
-           lookUp(handle, "writeRtlEeprom", &layer->realtekWrite, missing) &&
-           lookUp(handle, "writeJmicronEeprom", &layer->jmicronWrite, missing);
+    return resolveEntry(library, "readEepromAssetValues", &layer->read, missing) &&
+           resolveEntry(library, "writeEepromAssetValues", &layer->write, missing) &&
+           resolveEntry(library, "dumpEEPROM", &layer->dump, missing) &&
+           resolveEntry(library, "calculateByteCheckSum", &layer->byteSum, missing) &&
+           resolveEntry(library, "calculateWordCheckSum", &layer->wordSum, missing) &&
+           resolveEntry(library, "eeprom_contents", &layer->image, missing) &&
+           resolveEntry(library, "pcidev_tbl", &layer->table, missing) &&
+           resolveEntry(library, "writeViaEeprom", &layer->rhineWrite, missing) &&
+           resolveEntry(library, "writeViaEepromVelocity", &layer->velocityWrite, missing) &&
+           resolveEntry(library, "writeRtlEeprom", &layer->realtekWrite, missing) &&
+           resolveEntry(library, "writeJmicronEeprom", &layer->jmicronWrite, missing);
 }
 
 enum class Family { Unknown, Rhine, Velocity, Realtek, Jmicron };

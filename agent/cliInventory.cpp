@@ -2,7 +2,6 @@
 // the record (getPlatformData) and each interface of the temporary registry
 // (getNetworkInterfaceData); the agent adds the platform type and the TPM,
 // brand and OEM checks, and prints a summary or the inventory document.
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -38,28 +37,16 @@ struct InventoryEntries {
     const NetworkInterfaceSection *sections = nullptr;
 };
 
-template <typename Pointer>
-bool lookUp(void *handle, const char *name, Pointer *pointer, std::string *missing) {
-    void *symbol = dlsym(handle, name);
-    if (symbol == nullptr) {
-        *missing = name;
-        return false;
-    }
-    *pointer = reinterpret_cast<Pointer>(symbol);
-    return true;
-}
-
 bool resolveEntries(const PlatformLibrary &library, InventoryEntries *entries,
                     std::string *missing) {
-    void *handle = library.handle;
-    return lookUp(handle, "getPlatformData", &entries->collect, missing) &&
-           lookUp(handle, "getNetworkInterfaceData", &entries->readInterface, missing) &&
-           lookUp(handle, "getPlatformType", &entries->platformType, missing) &&
-           lookUp(handle, "isTPMPresent", &entries->tpmPresent, missing) &&
-           lookUp(handle, "isThisNorvPlatform", &entries->norvPlatform, missing) &&
-           lookUp(handle, "is_Cisco_device", &entries->ciscoDevice, missing) &&
-           lookUp(handle, "scan_proc_bus_pci", &entries->findController, missing) &&
-           lookUp(handle, "networkInterfaces", &entries->sections, missing);
+    return resolveEntry(library, "getPlatformData", &entries->collect, missing) &&
+           resolveEntry(library, "getNetworkInterfaceData", &entries->readInterface, missing) &&
+           resolveEntry(library, "getPlatformType", &entries->platformType, missing) &&
+           resolveEntry(library, "isTPMPresent", &entries->tpmPresent, missing) &&
+           resolveEntry(library, "isThisNorvPlatform", &entries->norvPlatform, missing) &&
+           resolveEntry(library, "is_Cisco_device", &entries->ciscoDevice, missing) &&
+           resolveEntry(library, "scan_proc_bus_pci", &entries->findController, missing) &&
+           resolveEntry(library, "networkInterfaces", &entries->sections, missing);
 }
 
 // The EEPROM layer prints its hardware messages on standard output; while

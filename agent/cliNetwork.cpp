@@ -1,6 +1,5 @@
 // "network": the device's network interfaces as the agent reports them, read
 // by the library from the temporary registry and printed as an XML document.
-#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,11 +34,9 @@ struct Library {
 };
 
 bool resolveNetworkEntries(const PlatformLibrary &library, Library *entries) {
-    entries->readInterface = reinterpret_cast<decltype(&::getNetworkInterfaceData)>(
-        dlsym(library.handle, "getNetworkInterfaceData"));
-    entries->sections =
-        static_cast<const NetworkInterfaceSection *>(dlsym(library.handle, "networkInterfaces"));
-    return entries->readInterface != nullptr && entries->sections != nullptr;
+    std::string missing;
+    return resolveEntry(library, "getNetworkInterfaceData", &entries->readInterface, &missing) &&
+           resolveEntry(library, "networkInterfaces", &entries->sections, &missing);
 }
 
 // The sections asked for ("eth0" stands for "Network-eth0"), or every

@@ -1,6 +1,5 @@
 #include "agent/platformLibrary.h"
 
-#include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -13,18 +12,6 @@ bool isFile(const std::string &path) { return !path.empty() && access(path.c_str
 std::string executableDirectory() {
     std::string path = executablePath();
     return path.substr(0, path.find_last_of('/'));
-}
-
-template <typename Function>
-bool resolve(PlatformLibrary *library, const char *name, Function *function, std::string *error) {
-    dlerror();
-    void *symbol = dlsym(library->handle, name);
-    if (symbol == nullptr) {
-        *error = library->path + ": no entry point '" + name + "'";
-        return false;
-    }
-    *function = reinterpret_cast<Function>(symbol);
-    return true;
 }
 
 }  // namespace
@@ -57,26 +44,29 @@ bool loadPlatformLibrary(const std::string &path, PlatformLibrary *library, std:
         *error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
         return false;
     }
-    bool complete = resolve(library, "ixoSetDeviceRoot", &library->setDeviceRoot, error) &&
-                    resolve(library, "ixoSetCommandRunner", &library->setCommandRunner, error) &&
-                    resolve(library, "ixoSetPortIo", &library->setPortIo, error) &&
-                    resolve(library, "initPlatformSpecificCommands", &library->initCommands, error) &&
-                    resolve(library, "getPlatformCommandHandlers", &library->commandHandlers, error) &&
-                    resolve(library, "doRebootAfterCommit", &library->rebootAfterCommit, error) &&
-                    resolve(library, "p_openReg", &library->openRegistry, error) &&
-                    resolve(library, "p_regGet", &library->registryGet, error) &&
-                    resolve(library, "p_regSet", &library->registrySet, error) &&
-                    resolve(library, "p_CloseAction", &library->closeRegistryWithAction, error) &&
-                    resolve(library, "p_CloseNoAction", &library->closeRegistry, error) &&
-                    resolve(library, "registrySetTestMode", &library->setTestMode, error) &&
-                    resolve(library, "getIxoSetting", &library->getSetting, error) &&
-                    resolve(library, "setIxoSetting", &library->setSetting, error) &&
-                    resolve(library, "getLumSetting", &library->lumSetting, error) &&
-                    resolve(library, "ixoSaveCommandForReboot", &library->saveCommand, error) &&
-                    resolve(library, "ixoSaveResponseForReboot", &library->saveResponse, error) &&
-                    resolve(library, "ixoGetSavedCommand", &library->savedCommand, error) &&
-                    resolve(library, "ixoGetSavedResponse", &library->savedResponse, error);
+    PlatformLibrary &l = *library;
+    std::string missing;
+    bool complete = resolveEntry(l, "ixoSetDeviceRoot", &l.setDeviceRoot, &missing) &&
+                    resolveEntry(l, "ixoSetCommandRunner", &l.setCommandRunner, &missing) &&
+                    resolveEntry(l, "ixoSetPortIo", &l.setPortIo, &missing) &&
+                    resolveEntry(l, "initPlatformSpecificCommands", &l.initCommands, &missing) &&
+                    resolveEntry(l, "getPlatformCommandHandlers", &l.commandHandlers, &missing) &&
+                    resolveEntry(l, "doRebootAfterCommit", &l.rebootAfterCommit, &missing) &&
+                    resolveEntry(l, "p_openReg", &l.openRegistry, &missing) &&
+                    resolveEntry(l, "p_regGet", &l.registryGet, &missing) &&
+                    resolveEntry(l, "p_regSet", &l.registrySet, &missing) &&
+                    resolveEntry(l, "p_CloseAction", &l.closeRegistryWithAction, &missing) &&
+                    resolveEntry(l, "p_CloseNoAction", &l.closeRegistry, &missing) &&
+                    resolveEntry(l, "registrySetTestMode", &l.setTestMode, &missing) &&
+                    resolveEntry(l, "getIxoSetting", &l.getSetting, &missing) &&
+                    resolveEntry(l, "setIxoSetting", &l.setSetting, &missing) &&
+                    resolveEntry(l, "getLumSetting", &l.lumSetting, &missing) &&
+                    resolveEntry(l, "ixoSaveCommandForReboot", &l.saveCommand, &missing) &&
+                    resolveEntry(l, "ixoSaveResponseForReboot", &l.saveResponse, &missing) &&
+                    resolveEntry(l, "ixoGetSavedCommand", &l.savedCommand, &missing) &&
+                    resolveEntry(l, "ixoGetSavedResponse", &l.savedResponse, &missing);
     if (!complete) {
+        *error = path + ": no entry point '" + missing + "'";
         unloadPlatformLibrary(library);
     }
     return complete;

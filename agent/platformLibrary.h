@@ -2,6 +2,8 @@
 // RTLD_NOW, so every agent service it needs is bound before it runs.
 #pragma once
 
+#include <dlfcn.h>
+
 #include <string>
 
 #include "ixo/commands.h"
@@ -48,6 +50,20 @@ std::string defaultLibraryPath(const std::string &installedPath, const std::stri
 // points is missing.
 bool loadPlatformLibrary(const std::string &path, PlatformLibrary *library, std::string *error);
 void unloadPlatformLibrary(PlatformLibrary *library);
+
+// Looks up one entry point (a function or a variable) of the loaded library;
+// false with its name in *missing when the library lacks it.
+template <typename Pointer>
+bool resolveEntry(const PlatformLibrary &library, const char *name, Pointer *pointer,
+                  std::string *missing) {
+    void *symbol = dlsym(library.handle, name);
+    if (symbol == nullptr) {
+        *missing = name;
+        return false;
+    }
+    *pointer = reinterpret_cast<Pointer>(symbol);
+    return true;
+}
 
 // The table entry for a command name, or null.
 const PlatformCommandHandler *findCommandHandler(const PlatformCommandHandler *table,
