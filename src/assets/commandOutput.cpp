@@ -11,20 +11,12 @@
 
 #include "assets/assetsInternal.h"
 #include "device/device.h"
+#include "handles.h"
 #include "log.h"
 
 namespace assets {
 
 namespace {
-
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 // The output file is made afresh by the library before each command: /tmp
 // is open to every user, and whatever stood at that name (a link placed for
@@ -35,7 +27,7 @@ bool prepareOutputFile(const std::string &path) {
         IXO_LOG(IXO_ERROR, "cannot remove %s: %s", path.c_str(), std::strerror(errno));
         return false;
     }
-    Descriptor file{
+    handles::Descriptor file{
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
     if (file.fd < 0) {
         IXO_LOG(IXO_ERROR, "cannot create %s: %s", path.c_str(), std::strerror(errno));
@@ -67,7 +59,7 @@ int readCommandOutput(const char *command, char *output) {
         IXO_LOG(IXO_ERROR, "cannot run '%s'", line.c_str());
         return -1;
     }
-    Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    handles::Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) {
         IXO_LOG(IXO_ERROR, "cannot open %s: %s", path.c_str(), std::strerror(errno));
         return -1;

@@ -8,24 +8,13 @@
 
 #include "assets/assetsInternal.h"
 #include "device/device.h"
+#include "handles.h"
 
 namespace assets {
 
-namespace {
-
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
-}  // namespace
-
 SectorRead readFirstSector(const std::string &devicePath, unsigned char *sector, int *openedFd) {
-    Descriptor drive{::open(device::devicePath(devicePath).c_str(), O_RDONLY | O_CLOEXEC)};
+    handles::Descriptor drive{
+        ::open(device::devicePath(devicePath).c_str(), O_RDONLY | O_CLOEXEC)};
     if (openedFd != nullptr) {
         *openedFd = drive.fd;
     }

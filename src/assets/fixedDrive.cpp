@@ -5,11 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "assets/assetsInternal.h"
 #include "device/device.h"
+#include "handles.h"
 #include "ixo/assets.h"
 #include "log.h"
 
@@ -17,10 +17,6 @@ namespace {
 
 constexpr size_t kFirstTypeOffset = 450;   // partition type of entry 0 (446 + 4)
 constexpr size_t kSecondTypeOffset = 466;  // partition type of entry 1 (462 + 4)
-
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
 
 int platformTypeOf(const unsigned char *sector) {
     switch (sector[kFirstTypeOffset]) {
@@ -52,8 +48,7 @@ IXO_API char fixedDriveName[IXO_FIXED_DRIVE_NAME_SIZE] = {0};
 IXO_API void fixedDrive(void) {
     std::memset(fixedDriveName, 0, sizeof fixedDriveName);
     IXO_LOG(IXO_NOTICE, "Fixed Drive Name: %s", fixedDriveName);
-    std::unique_ptr<FILE, FileCloser> file(
-        std::fopen(device::devicePath("/tmp/FixedDevice").c_str(), "r"));
+    handles::File file(std::fopen(device::devicePath("/tmp/FixedDevice").c_str(), "r"));
     if (!file) {
         IXO_LOG(IXO_NOTICE, "Error while opening file.");
         return;

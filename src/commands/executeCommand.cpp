@@ -8,20 +8,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "commands/commandHandlers.h"
 #include "commands/handlerFrame.h"
 #include "device/device.h"
+#include "handles.h"
 #include "ixo/guards.h"
 #include "log.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
 
 void addCapturedOutput(IxoCharBuffer *result, const std::string &path, const char *element) {
     IxoCharBuffer *captured = commands::readFileToCharBuffer(path.c_str());
@@ -41,7 +37,7 @@ IxoCharBuffer *readFileToCharBuffer(const char *path) {
     if (path == nullptr) {
         return nullptr;
     }
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(device::devicePath(path).c_str(), "rb"));
+    handles::File file(std::fopen(device::devicePath(path).c_str(), "rb"));
     if (!file) {
         return nullptr;
     }

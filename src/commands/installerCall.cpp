@@ -15,13 +15,10 @@
 #include "commands/addons.h"
 #include "commands/handlerFrame.h"
 #include "device/device.h"
+#include "handles.h"
 #include "log.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
 
 struct LineFree {
     void operator()(char *line) const { std::free(line); }
@@ -70,7 +67,7 @@ int installerSystemCall(const char *commandLine, const char *pipePath, char **er
     IXO_LOG(IXO_PROGRESS, "Done running command '%s'", commandLine);
     IXO_LOG(IXO_TRACE, "'%s' returned %d", commandLine, status);
 
-    std::unique_ptr<FILE, FileCloser> outcome(std::fopen(outcomePath.c_str(), "r"));
+    handles::File outcome(std::fopen(outcomePath.c_str(), "r"));
     if (!outcome) {
         IXO_LOG(IXO_ERROR, "pipe file not created");
         setFailure(errorClass, nullptr, "system_error", nullptr);

@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "device/device.h"
 #include "eeprom/eepromInternal.h"
+#include "handles.h"
 #include "log.h"
 
 namespace {
@@ -20,10 +20,7 @@ constexpr int kJmicronDevice = 0x0260;
 constexpr unsigned short kJmicronSmbusBase = 0x2040;
 constexpr int kRaisedPrivilege = 3;
 
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
+using File = handles::File;
 
 // Steps shared by both transfers: a fresh image, the I/O privilege, the
 // controller. Null (with the messages printed) when the transfer cannot go on.

@@ -10,10 +10,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "device/device.h"
+#include "handles.h"
 #include "log.h"
 #include "platform/platformInternal.h"
 
@@ -24,10 +24,6 @@ namespace {
 const char kAssetTagFile[] = "/home/root/ixoAssetTags";
 // Beside it, so that the rename stays within one file system.
 const char kAssetTagTemplate[] = "/home/root/.ixoAssetTags.XXXXXX";
-
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
 
 // Removes the new file unless it has been renamed into place.
 struct TemporaryFile {
@@ -88,7 +84,7 @@ int setAssetConfig(const PlatformData *platformData) {
         ::close(descriptor);
         return -1;
     }
-    std::unique_ptr<FILE, FileCloser> file(::fdopen(descriptor, "w"));
+    handles::File file(::fdopen(descriptor, "w"));
     if (!file) {
         IXO_LOG(IXO_ERROR, "error opening assetTag file '%s' for writing", kAssetTagFile);
         ::close(descriptor);

@@ -12,16 +12,13 @@
 #include <memory>
 
 #include "device/device.h"
+#include "handles.h"
 #include "log.h"
 #include "platform/platformInternal.h"
 
 namespace platform {
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE *file) const { std::fclose(file); }
-};
 
 struct LineFree {
     void operator()(char *line) const { std::free(line); }
@@ -89,7 +86,7 @@ void getWiredNetworkStatus(const char *sectionName, NetworkInterface *net) {
     }
 
     IXO_LOG(IXO_TRACE, "about to open network file '%s'", path.c_str());
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(device::devicePath(path).c_str(), "re"));
+    handles::File file(std::fopen(device::devicePath(path).c_str(), "re"));
     if (!file) {
         IXO_LOG(IXO_ERROR, "Error opening file '%s'", path.c_str());
         removeCaptureFile(path);
