@@ -38,6 +38,12 @@ inline void setImageWord(unsigned char *image, int index, uint16_t word) {
 // so that those words and the stored checksum add up to 0.
 uint16_t negatedWordSum(const unsigned char *image, int first, int last);
 
+// The VIA controllers (Rhine and Velocity) hold a 93C46: 64 words. Both
+// open their EEPROM registers with the same bit of their configuration
+// register (at a different offset in each).
+constexpr int kViaWords = 64;
+constexpr unsigned char kViaConfigAccess = 0x80;
+
 // The VIA layout: merges the requested values of the record into the image
 // and stores both checksums afresh (bytes 0-31 then words 0-63 sum to 0).
 void mergeViaAssets(unsigned char *image, unsigned char *record);

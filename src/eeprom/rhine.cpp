@@ -10,7 +10,6 @@ namespace {
 
 constexpr unsigned short kEecsr = 0x74;
 constexpr unsigned short kConfig = 0x78;
-constexpr unsigned char kConfigAccess = 0x80;
 constexpr unsigned char kDirectProgramming = 0x10;
 constexpr unsigned char kDataOut = 0x01;
 // Any of these set and the controller is not ready to program the EEPROM.
@@ -31,7 +30,6 @@ constexpr unsigned short kWriteDisable = 0x00;
 constexpr int kReadyPolls = 4095;
 // The lines need time to settle after every EECSR access.
 constexpr unsigned long kSettleUnits = 10;
-constexpr int kWords = 64;
 
 unsigned char SROMbyReadEECSR(unsigned short ioBase) {
     unsigned char value = 0;
@@ -59,7 +57,7 @@ void keepBits(unsigned short port, unsigned char mask) {
 
 // Selects the chip and clocks in the start bit.
 void openAccess(unsigned short ioBase) {
-    setBits(static_cast<unsigned short>(ioBase + kConfig), kConfigAccess);
+    setBits(static_cast<unsigned short>(ioBase + kConfig), eeprom::kViaConfigAccess);
     setBits(static_cast<unsigned short>(ioBase + kEecsr), kDirectProgramming);
     SROMvWriteEECSR(ioBase, kIdle);
     SROMvWriteEECSR(ioBase, kZeroSetUp);
@@ -88,16 +86,16 @@ void sendBits(unsigned short ioBase, unsigned int value, int count) {
 bool writeAllWords(unsigned short ioBase, const unsigned short *words) {
     SROMvIssueDirect(ioBase, kWriteEnable);
     int written = 0;
-    for (int address = 0; address < kWords; ++address) {
+    for (int address = 0; address < eeprom::kViaWords; ++address) {
         if (SROMbWriteDirect(ioBase, static_cast<unsigned char>(address), words[address]) == 1) {
             ++written;
         }
     }
     SROMvIssueDirect(ioBase, kWriteDisable);
-    if (written != kWords) {
-        IXO_LOG(IXO_ERROR, "the EEPROM took %d of %d words", written, kWords);
+    if (written != eeprom::kViaWords) {
+        IXO_LOG(IXO_ERROR, "the EEPROM took %d of %d words", written, eeprom::kViaWords);
     }
-    return written == kWords;
+    return written == eeprom::kViaWords;
 }
 
 }  // namespace
@@ -188,7 +186,7 @@ IXO_API void SROMvReadAllContents(unsigned short ioBase, unsigned short *words) 
     if (words == nullptr) {
         return;
     }
-    for (int address = 0; address < kWords; ++address) {
+    for (int address = 0; address < eeprom::kViaWords; ++address) {
         words[address] = SROMwReadDirect(ioBase, static_cast<unsigned char>(address));
     }
 }
@@ -211,9 +209,9 @@ IXO_API int readViaEeprom(unsigned short ioBase, unsigned char *image) {
     if (image == nullptr) {
         return 0;
     }
-    unsigned short words[kWords];
+    unsigned short words[eeprom::kViaWords];
     SROMvReadAllContents(ioBase, words);
-    for (int index = 0; index < kWords; ++index) {
+    for (int index = 0; index < eeprom::kViaWords; ++index) {
         eeprom::setImageWord(image, index, words[index]);
     }
     // The lines cannot tell a missing EEPROM from one that answers.
@@ -254,8 +252,8 @@ IXO_API int writeViaEeprom(unsigned short ioBase, unsigned char *image, unsigned
     eeprom::mergeViaAssets(image, record);
     eeprom::storeViaChecksums(image);
     IXO_LOG(IXO_PROGRESS, "calling SROMvWriteAllContents");
-    unsigned short words[kWords];
-    for (int index = 0; index < kWords; ++index) {
+    unsigned short words[eeprom::kViaWords];
+    for (int index = 0; index < eeprom::kViaWords; ++index) {
         words[index] = eeprom::imageWord(image, index);
     }
     return writeAllWords(ioBase, words) ? 1 : 0;

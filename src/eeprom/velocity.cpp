@@ -15,7 +15,6 @@ constexpr unsigned char kReadData = 0x94;
 constexpr unsigned char kAddress = 0x96;
 constexpr unsigned char kCommand = 0x97;
 
-constexpr unsigned char kConfigAccess = 0x80;
 // Either bit set: the engine starts no command.
 constexpr unsigned char kEngineRefuses = 0x30;
 constexpr unsigned char kEmbeddedEnable = 0x40;
@@ -25,7 +24,6 @@ constexpr unsigned short kBeginWrites = 0x04;
 constexpr unsigned short kEndWrites = 0x08;
 constexpr int kCommandChecks = 4095;
 constexpr unsigned short kCheckDelay = 10;
-constexpr int kWords = 64;
 
 unsigned short reg(unsigned short ioBase, unsigned char offset) {
     return static_cast<unsigned short>(ioBase + offset);
@@ -52,7 +50,7 @@ bool runCommand(unsigned short ioBase, Kind kind, unsigned char command, unsigne
     if ((MACbyReadEECSRNevika(ioBase) & kEngineRefuses) != 0) {
         return false;
     }
-    setBits(reg(ioBase, kConfig), kConfigAccess);
+    setBits(reg(ioBase, kConfig), eeprom::kViaConfigAccess);
     if (kind != Kind::Issue) {
         VNSvOutPortB(reg(ioBase, kAddress), address);
     }
@@ -126,7 +124,7 @@ IXO_API int readViaEepromVelocity(unsigned short ioBase, unsigned char *image) {
         return 0;
     }
     int done = 0;
-    for (int address = 0; address < kWords; ++address) {
+    for (int address = 0; address < eeprom::kViaWords; ++address) {
         unsigned short word = 0;
         if (runCommand(ioBase, Kind::Read, kReadCommand, static_cast<unsigned char>(address), 0,
                        &word)) {
@@ -134,8 +132,8 @@ IXO_API int readViaEepromVelocity(unsigned short ioBase, unsigned char *image) {
         }
         eeprom::setImageWord(image, address, word);
     }
-    if (done != kWords) {
-        IXO_LOG(IXO_ERROR, "the EEPROM engine read %d of %d words", done, kWords);
+    if (done != eeprom::kViaWords) {
+        IXO_LOG(IXO_ERROR, "the EEPROM engine read %d of %d words", done, eeprom::kViaWords);
         return 0;
     }
     return 1;
@@ -152,16 +150,16 @@ IXO_API int writeViaEepromVelocity(unsigned short ioBase, unsigned char *image,
     IXO_LOG(IXO_PROGRESS, "calling SROMvWriteAllContents");
     bool begun = SROMbIssueEmbeded(ioBase, kBeginWrites) == 1;
     int written = 0;
-    for (int address = 0; address < kWords; ++address) {
+    for (int address = 0; address < eeprom::kViaWords; ++address) {
         if (SROMbWriteEmbededNevika(ioBase, 0, static_cast<unsigned char>(address),
                                     eeprom::imageWord(image, address)) == 1) {
             ++written;
         }
     }
     bool ended = SROMbIssueEmbeded(ioBase, kEndWrites) == 1;
-    if (!begun || written != kWords || !ended) {
+    if (!begun || written != eeprom::kViaWords || !ended) {
         IXO_LOG(IXO_ERROR, "the EEPROM engine wrote %d of %d words (start %s, end %s)", written,
-                kWords, begun ? "done" : "failed", ended ? "done" : "failed");
+                eeprom::kViaWords, begun ? "done" : "failed", ended ? "done" : "failed");
         return 0;
     }
     return 1;
