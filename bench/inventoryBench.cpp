@@ -69,7 +69,10 @@ void reportCounts(benchmark::State &state) {
     state.counters["programs"] = static_cast<double>(programs) / iterations;
 }
 
-void GetPlatformData(benchmark::State &state) {
+// getPlatformData alone, or (wholeAgentInventory) what "ixoAgent inventory"
+// collects: the record, every interface of the temporary registry, the
+// platform type and the TPM, brand and OEM checks.
+void collectInventory(benchmark::State &state, bool wholeAgentInventory) {
     std::string error;
     SimulatedDevice device(&error);
     if (!device.ready()) {
@@ -83,38 +86,26 @@ void GetPlatformData(benchmark::State &state) {
         if (getPlatformData(&record) != 0 || record.networkList == nullptr) {
             state.SkipWithError("collection failed");
         }
+        if (wholeAgentInventory) {
+            int registry = p_openReg("/tmp/system.conf");
+            for (const NetworkInterfaceSection *row = networkInterfaces;
+                 row->sectionName[0] != '\0'; ++row) {
+                getNetworkInterfaceData(registry, &record, row->sectionName);
+            }
+            p_CloseNoAction(registry);
+            int checks =
+                getPlatformType() + isTPMPresent() + isThisNorvPlatform() + is_Cisco_device();
+            benchmark::DoNotOptimize(checks);
+        }
         freePlatformData(&record);
     }
     reportCounts(state);
 }
+
+void GetPlatformData(benchmark::State &state) { collectInventory(state, false); }
 BENCHMARK(GetPlatformData)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// What "ixoAgent inventory" collects: the record, every interface of the
-// temporary registry, the platform type and the TPM, brand and OEM checks.
-void AgentInventory(benchmark::State &state) {
-    std::string error;
-    SimulatedDevice device(&error);
-    if (!device.ready()) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    commandLines = programs = 0;
-    PlatformData record;
-    std::memset(&record, 0, sizeof record);
-    for (auto _ : state) {
-        getPlatformData(&record);
-        int registry = p_openReg("/tmp/system.conf");
-        for (const NetworkInterfaceSection *row = networkInterfaces; row->sectionName[0] != '\0';
-             ++row) {
-            getNetworkInterfaceData(registry, &record, row->sectionName);
-        }
-        p_CloseNoAction(registry);
-        int checks = getPlatformType() + isTPMPresent() + isThisNorvPlatform() + is_Cisco_device();
-        benchmark::DoNotOptimize(checks);
-        freePlatformData(&record);
-    }
-    reportCounts(state);
-}
+void AgentInventory(benchmark::State &state) { collectInventory(state, true); }
 BENCHMARK(AgentInventory)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -11,8 +11,6 @@
 #include "agent/ixoagent.h"
 #include "fuzz/support/fuzzSupport.h"
 #include "ixo/commands.h"
-#include "ixo/seams.h"
-#include "sim/sim.h"
 
 namespace {
 
@@ -35,13 +33,7 @@ CommandHandlerFn handlerFor(const char *name) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fuzz::installSafeSeams();
-    std::string root = fuzz::workDirectory() + "/device";
-    std::string error;
-    if (!sim::buildDevice(root, &error)) {
-        fuzz::fail("sim::buildDevice", error);
-    }
-    fuzz::useDeviceRoot(root);
-    ixoSetCommandRunner(fuzz::succeedingRunner);
+    fuzz::useSimulatedDevice(fuzz::succeedingRunner);
     functions.downloadWithCredentials = refuseDownload;
     functions.downloadToFile = refuseDownloadToFile;
     initPlatformSpecificCommands(&functions);

@@ -13,8 +13,6 @@
 #include "agent/ixoagent.h"
 #include "fuzz/support/fuzzSupport.h"
 #include "ixo/commands.h"
-#include "ixo/seams.h"
-#include "sim/sim.h"
 
 namespace {
 
@@ -36,13 +34,8 @@ int deinstallerRunner(const char *commandLine) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fuzz::installSafeSeams();
-    root = fuzz::workDirectory() + "/device";
+    root = fuzz::useSimulatedDevice(deinstallerRunner);
     std::string error;
-    if (!sim::buildDevice(root, &error)) {
-        fuzz::fail("sim::buildDevice", error);
-    }
-    fuzz::useDeviceRoot(root);
-    ixoSetCommandRunner(deinstallerRunner);
     removal = agent::parseCommand(
         "<command name=\"uninstallFromDevice\"><parameters>"
         "<applicationName>HelloAddon</applicationName></parameters></command>",

@@ -12,8 +12,6 @@
 #include "fuzz/support/fuzzSupport.h"
 #include "ixo/agent.h"
 #include "ixo/platform.h"
-#include "ixo/seams.h"
-#include "sim/sim.h"
 
 namespace {
 
@@ -34,14 +32,8 @@ int miiToolRunner(const char *commandLine) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fuzz::installSafeSeams();
-    root = fuzz::workDirectory() + "/device";
-    std::string error;
-    if (!sim::buildDevice(root, &error)) {
-        fuzz::fail("sim::buildDevice", error);
-    }
-    fuzz::useDeviceRoot(root);
+    root = fuzz::useSimulatedDevice(miiToolRunner);
     capturePath = root + "/tmp/networkSpeed" + std::to_string(static_cast<long>(getpid()));
-    ixoSetCommandRunner(miiToolRunner);
     return 0;
 }
 

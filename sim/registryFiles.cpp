@@ -7,19 +7,48 @@ namespace sim {
 
 namespace {
 
+// What both registries hold alike, once (the temporary one adds the
+// interfaces' hardware addresses and DHCP leases).
+#define SIM_ONCHANGE(interface) \
+    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh " interface "\" &\n"
+#define SIM_TERMINAL_AND_SYSTEM \
+    "[Terminal]\n" \
+    "source=ENTERED\n" \
+    "name=TC-SIM-0001\n" \
+    "\n" \
+    "[System]\n" \
+    "interface=eth0\n" \
+    "language=en_US.UTF-8\n" \
+    "\n"
+#define SIM_ETH1_SETTINGS \
+    "ip=static\n" \
+    "bootp=no\n" \
+    "address=203.0.113.10\n" \
+    "netmask=255.255.255.0\n" \
+    "gateway=203.0.113.1\n" \
+    "speed=100F\n" \
+    SIM_ONCHANGE("eth1")
+#define SIM_WLAN0_SETTINGS \
+    "ip=static\n" \
+    "address=198.51.100.17\n" \
+    "netmask=255.255.255.0\n" \
+    "gateway=198.51.100.1\n" \
+    SIM_ONCHANGE("wlan0")
+#define SIM_DNS_AND_WINS \
+    "[DNS]\n" \
+    "dnsserver1=192.0.2.53\n" \
+    "dnsserver2=192.0.2.54\n" \
+    "domainname=branch.example.test\n" \
+    "\n" \
+    "[WINS]\n" \
+    "winsAuto=true\n"
+
 const char kTemporaryRegistry[] =
     "# Temporary registry, rebuilt from the persistent one at every boot.\n"
     "[system]\n"
     "version=6.2.0\n"
     "\n"
-    "[Terminal]\n"
-    "source=ENTERED\n"
-    "name=TC-SIM-0001\n"
-    "\n"
-    "[System]\n"
-    "interface=eth0\n"
-    "language=en_US.UTF-8\n"
-    "\n"
+    SIM_TERMINAL_AND_SYSTEM
     "[Network-eth0]\n"
     "mac=00:40:63:C1:2A:01\n"
     "ip=dhcp\n"
@@ -29,25 +58,15 @@ const char kTemporaryRegistry[] =
     "gateway=192.0.2.1\n"
     "dhcpserver=192.0.2.2\n"
     "speed=Auto\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh eth0\" &\n"
+    SIM_ONCHANGE("eth0")
     "\n"
     "[Network-eth1]\n"
     "mac=00:40:63:C1:2A:03\n"
-    "ip=static\n"
-    "bootp=no\n"
-    "address=203.0.113.10\n"
-    "netmask=255.255.255.0\n"
-    "gateway=203.0.113.1\n"
-    "speed=100F\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh eth1\" &\n"
+    SIM_ETH1_SETTINGS
     "\n"
     "[Network-wlan0]\n"
     "mac=00:40:63:C1:2A:02\n"
-    "ip=static\n"
-    "address=198.51.100.17\n"
-    "netmask=255.255.255.0\n"
-    "gateway=198.51.100.1\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh wlan0\" &\n"
+    SIM_WLAN0_SETTINGS
     "\n"
     "[Network-ppp0]\n"
     "mac=00:40:63:C1:2A:04\n"
@@ -58,15 +77,9 @@ const char kTemporaryRegistry[] =
     "gateway=100.64.0.1\n"
     "dhcpserver=100.64.0.1\n"
     "speed=\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh ppp0\" &\n"
+    SIM_ONCHANGE("ppp0")
     "\n"
-    "[DNS]\n"
-    "dnsserver1=192.0.2.53\n"
-    "dnsserver2=192.0.2.54\n"
-    "domainname=branch.example.test\n"
-    "\n"
-    "[WINS]\n"
-    "winsAuto=true\n"
+    SIM_DNS_AND_WINS
     "winsServer1=\n"
     "winsServer2=\n"
     "\n"
@@ -82,14 +95,7 @@ const char kTemporaryRegistry[] =
 
 const char kPersistentRegistry[] =
     "# Persistent registry: configuration changes are written here.\n"
-    "[Terminal]\n"
-    "source=ENTERED\n"
-    "name=TC-SIM-0001\n"
-    "\n"
-    "[System]\n"
-    "interface=eth0\n"
-    "language=en_US.UTF-8\n"
-    "\n"
+    SIM_TERMINAL_AND_SYSTEM
     "[Network-eth0]\n"
     "ip=dhcp\n"
     "bootp=no\n"
@@ -97,36 +103,20 @@ const char kPersistentRegistry[] =
     "netmask=255.255.255.0\n"
     "gateway=192.0.2.1\n"
     "speed=Auto\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh eth0\" &\n"
+    SIM_ONCHANGE("eth0")
     "\n"
     "[Network-eth1]\n"
-    "ip=static\n"
-    "bootp=no\n"
-    "address=203.0.113.10\n"
-    "netmask=255.255.255.0\n"
-    "gateway=203.0.113.1\n"
-    "speed=100F\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh eth1\" &\n"
+    SIM_ETH1_SETTINGS
     "\n"
     "[Network-wlan0]\n"
-    "ip=static\n"
-    "address=198.51.100.17\n"
-    "netmask=255.255.255.0\n"
-    "gateway=198.51.100.1\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh wlan0\" &\n"
+    SIM_WLAN0_SETTINGS
     "\n"
     "[Network-ppp0]\n"
     "ip=dhcp\n"
     "bootp=no\n"
-    "onchange=/sbin/sudo su -c \"/usr/sbin/network_restart.sh ppp0\" &\n"
+    SIM_ONCHANGE("ppp0")
     "\n"
-    "[DNS]\n"
-    "dnsserver1=192.0.2.53\n"
-    "dnsserver2=192.0.2.54\n"
-    "domainname=branch.example.test\n"
-    "\n"
-    "[WINS]\n"
-    "winsAuto=true\n"
+    SIM_DNS_AND_WINS
     "\n"
     "[IxoSettings]\n";
 
@@ -134,6 +124,12 @@ const char kLegacyAgentIni[] =
     "; Settings of the older management agent add-on.\n"
     "[HKLM]\n"
     "SOFTWARE\\TELMARC\\VORBIX\\ListenPort=7070\n";
+
+#undef SIM_ONCHANGE
+#undef SIM_TERMINAL_AND_SYSTEM
+#undef SIM_ETH1_SETTINGS
+#undef SIM_WLAN0_SETTINGS
+#undef SIM_DNS_AND_WINS
 
 }  // namespace
 

@@ -73,6 +73,17 @@ void installSafeSeams() {
 
 const std::string &workDirectory() { return workDir; }
 
+std::string useSimulatedDevice(int (*runner)(const char *commandLine)) {
+    std::string root = workDir + "/device";
+    std::string error;
+    if (!sim::buildDevice(root, &error)) {
+        fail("sim::buildDevice", error);
+    }
+    useDeviceRoot(root);
+    ixoSetCommandRunner(runner);
+    return root;
+}
+
 void useDeviceRoot(const std::string &root) {
     ixoSetDeviceRoot(root.c_str());
     agent::setDeviceRoot(root);

@@ -16,6 +16,10 @@ void installSafeSeams();
 const std::string &workDirectory();
 // Points the library and the agent at root (a directory under workDirectory()).
 void useDeviceRoot(const std::string &root);
+// Builds a simulated device in workDirectory()/device and points the library,
+// the agent and the command runner (one that runs nothing on it) there;
+// returns its root. Aborts when the device cannot be built.
+std::string useSimulatedDevice(int (*runner)(const char *commandLine));
 // Writes content to path, creating the file; aborts when it cannot.
 void writeFile(const std::string &path, const std::string &content);
 // Removes a directory tree.
