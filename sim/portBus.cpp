@@ -22,6 +22,10 @@ struct Bus {
     unsigned long delayUnits = 0;
     unsigned long accesses = 0;
     std::vector<int> ioplLevels;
+    // A process starts at level 0; on the device any port access below 3
+    // faults. Counted here instead, so that tests can see one.
+    int privilegeLevel = 0;
+    unsigned long unprivilegedAccesses = 0;
     bool failIopl = false;
     bool refresh = false;
 };
@@ -42,8 +46,15 @@ const PortModel *modelAt(uint16_t port) {
     return nullptr;
 }
 
-uint32_t readPort(uint16_t port, int width) {
+void countAccess() {
     ++bus().accesses;
+    if (bus().privilegeLevel < 3) {
+        ++bus().unprivilegedAccesses;
+    }
+}
+
+uint32_t readPort(uint16_t port, int width) {
+    countAccess();
     if (port == kSystemControlPort) {
         ++bus().delayUnits;
         bus().refresh = !bus().refresh;
@@ -57,7 +68,7 @@ uint32_t readPort(uint16_t port, int width) {
 }
 
 void writePort(uint16_t port, int width, uint32_t value) {
-    ++bus().accesses;
+    countAccess();
     if (port == kSystemControlPort) {
         return;
     }
@@ -73,6 +84,11 @@ int simIopl(int level) {
         errno = EPERM;
         return -1;
     }
+    if (level < 0 || level > 3) {
+        errno = EINVAL;
+        return -1;
+    }
+    bus().privilegeLevel = level;
     return 0;
 }
 
@@ -119,6 +135,8 @@ unsigned long portBusResets() { return resetCount; }
 
 unsigned long delayUnits() { return bus().delayUnits; }
 unsigned long portAccesses() { return bus().accesses; }
+unsigned long unprivilegedAccesses() { return bus().unprivilegedAccesses; }
+int ioPrivilegeLevel() { return bus().privilegeLevel; }
 std::vector<int> ioplCalls() { return bus().ioplLevels; }
 void failIopl(bool fail) { bus().failIopl = fail; }
 

@@ -104,6 +104,10 @@ void resetPortBus();
 unsigned long portBusResets();
 unsigned long delayUnits();
 unsigned long portAccesses();
+// The I/O privilege level the last successful iopl set (0 after a reset),
+// and the accesses made below level 3: each would fault on the device.
+int ioPrivilegeLevel();
+unsigned long unprivilegedAccesses();
 // The levels passed to iopl, in order; failIopl makes the next calls fail.
 std::vector<int> ioplCalls();
 void failIopl(bool fail);

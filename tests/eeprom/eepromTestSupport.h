@@ -54,6 +54,20 @@ struct Record {
     EepromAssetRecord bytes;
 };
 
+// Runs a transfer (readEepromAssetValues or writeEepromAssetValues) with
+// what it prints captured. On the device a port access below I/O privilege
+// level 3 faults, so a transfer must make none.
+inline int capturedTransfer(int (*operation)(unsigned char *), Record &record,
+                            std::string *printed) {
+    unsigned long unprivileged = sim::unprivilegedAccesses();
+    testing::internal::CaptureStdout();
+    int result = operation(record.data());
+    *printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(sim::unprivilegedAccesses(), unprivileged)
+        << "the transfer touched a port below I/O privilege level 3";
+    return result;
+}
+
 struct Access {
     bool write;
     uint16_t port;

@@ -29,10 +29,7 @@ protected:
         ASSERT_EQ(factory.size(), 256u);
     }
     int transfer(int (*operation)(unsigned char *), Record &record) {
-        testing::internal::CaptureStdout();
-        int result = operation(record.data());
-        printed = testing::internal::GetCapturedStdout();
-        return result;
+        return eepromtest::capturedTransfer(operation, record, &printed);
     }
     std::string repeated(const std::string &line, int times) {
         std::string text;

@@ -25,10 +25,7 @@ protected:
                      eepromtest::pciLine(0x10ec8139, 0x0000c001, "8139too"));
     }
     int transfer(int (*operation)(unsigned char *), Record &record) {
-        testing::internal::CaptureStdout();
-        int result = operation(record.data());
-        printed = testing::internal::GetCapturedStdout();
-        return result;
+        return eepromtest::capturedTransfer(operation, record, &printed);
     }
     std::string printed;
 };

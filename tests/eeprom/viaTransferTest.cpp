@@ -37,10 +37,7 @@ protected:
         row = GetParam() == "rhine" ? &pcidev_tbl[6] : &pcidev_tbl[7];
     }
     int transfer(int (*operation)(unsigned char *), Record &record) {
-        testing::internal::CaptureStdout();
-        int result = operation(record.data());
-        printed = testing::internal::GetCapturedStdout();
-        return result;
+        return eepromtest::capturedTransfer(operation, record, &printed);
     }
     void expectValidChecksums(const std::vector<uint8_t> &image) {
         EXPECT_EQ(byteSum(image.data(), 0, 31), 0u);

@@ -110,7 +110,32 @@ TEST_F(PortBusTest, IoplIsRecordedAndCanBeRefused) {
     EXPECT_EQ(errno, EPERM);
     sim::failIopl(false);
     EXPECT_EQ(io.iopl(0), 0);
-    EXPECT_EQ(sim::ioplCalls(), (std::vector<int>{3, 3, 0}));
+    EXPECT_EQ(io.iopl(4), -1);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(sim::ioplCalls(), (std::vector<int>{3, 3, 0, 4}));
+}
+
+// Accesses the device would fault on are counted: before any iopl, and after
+// the level was lowered again; a refused iopl changes nothing.
+TEST_F(PortBusTest, AccessesBelowLevelThreeAreCounted) {
+    EXPECT_EQ(sim::ioPrivilegeLevel(), 0);
+    io.in8(0x80);
+    EXPECT_EQ(sim::unprivilegedAccesses(), 1u);
+    io.iopl(3);
+    io.out8(0x80, 1);
+    io.in16(0x61);
+    EXPECT_EQ(sim::unprivilegedAccesses(), 1u);
+    io.iopl(1);
+    io.out32(0x80, 1);
+    sim::failIopl(true);
+    io.iopl(3);
+    io.in32(0x80);
+    EXPECT_EQ(sim::ioPrivilegeLevel(), 1);
+    EXPECT_EQ(sim::unprivilegedAccesses(), 3u);
+    sim::failIopl(false);
+    sim::resetPortBus();
+    EXPECT_EQ(sim::unprivilegedAccesses(), 0u);
+    EXPECT_EQ(sim::ioPrivilegeLevel(), 0);
 }
 
 TEST_F(PortBusTest, ResetDetachesModelsAndClearsEverything) {
