@@ -1,9 +1,18 @@
-// Char buffers: appending, copying out, reading back in chunks.
+// Char buffers, the XML element helpers that write into them (exact markup,
+// refused names, documents well-formed whatever the bytes), MIME header lookup.
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "agent/ixoagent.h"
 
@@ -11,118 +20,245 @@ using agent::CharBufferPtr;
 
 namespace {
 
+const std::string replacement = "\xEF\xBF\xBD";
+
 CharBufferPtr bufferWith(const std::string &bytes) {
     CharBufferPtr buffer(createCharBuffer());
-    EXPECT_TRUE(buffer);
     EXPECT_EQ(addDataToCharBuffer(buffer.get(), bytes.data(), static_cast<int>(bytes.size())), 0);
     return buffer;
 }
 
-std::string pattern(size_t length) {
-    std::string bytes;
-    for (size_t i = 0; i < length; ++i) {
-        bytes += static_cast<char>(i * 7 % 256);
+std::string copiedText(IxoCharBuffer *buffer) {
+    char *text = charBufferToChar(buffer);
+    EXPECT_NE(text, nullptr);
+    std::string copy = text != nullptr ? text : "(null)";
+    std::free(text);
+    return copy;
+}
+
+const std::string openTags = "<result><stdErr>", closeTags = "</stdErr></result>";
+
+// A result document holding the content as an element.
+std::string document(const std::string &content) {
+    CharBufferPtr buffer(createCharBuffer());
+    CharBufferPtr source = bufferWith(content);
+    EXPECT_EQ(addOpeningTag(buffer.get(), "result"), 0);
+    EXPECT_EQ(addCharBufferElement(buffer.get(), "stdErr", source.get()), 0);
+    EXPECT_EQ(addClosingTag(buffer.get(), "result"), 0);
+    return agent::charBufferString(buffer.get());
+}
+
+// What the content became between the tags.
+std::string escaped(const std::string &content) {
+    std::string text = document(content);
+    if (text.size() < openTags.size() + closeTags.size() ||
+        text.compare(0, openTags.size(), openTags) != 0 ||
+        text.compare(text.size() - closeTags.size(), closeTags.size(), closeTags) != 0) {
+        return "(wrong tags) " + text;
     }
-    return bytes;
+    return text.substr(openTags.size(), text.size() - openTags.size() - closeTags.size());
+}
+
+struct DocFree {
+    void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
+};
+
+// The text of the root element, or "(not well-formed)" when libxml2 refuses it.
+std::string parsedText(const std::string &document) {
+    std::unique_ptr<xmlDoc, DocFree> doc(
+        xmlReadMemory(document.data(), static_cast<int>(document.size()), "result.xml", nullptr,
+                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!doc) {
+        return "(not well-formed)";
+    }
+    xmlChar *content = xmlNodeGetContent(xmlDocGetRootElement(doc.get()));
+    std::string text = content != nullptr ? reinterpret_cast<char *>(content) : "";
+    xmlFree(content);
+    return text;
 }
 
 }  // namespace
 
-TEST(CharBuffer, AppendsRawBytesIncludingNul) {
+TEST(CharBuffer, AppendsRawBytesAndCopiesThemOut) {
     CharBufferPtr buffer(createCharBuffer());
     ASSERT_TRUE(buffer);
     EXPECT_EQ(getTotalBufferLength(buffer.get()), 0);
+    EXPECT_EQ(copiedText(buffer.get()), "");
     EXPECT_EQ(addDataToCharBuffer(buffer.get(), "a\0b", 3), 0);
     EXPECT_EQ(addDataToCharBuffer(buffer.get(), "cdef", 2), 0);
     EXPECT_EQ(addDataToCharBuffer(buffer.get(), nullptr, 0), 0);
     EXPECT_EQ(agent::charBufferString(buffer.get()), std::string("a\0bcd", 5));
     EXPECT_EQ(getTotalBufferLength(buffer.get()), 5);
+    EXPECT_EQ(copiedText(bufferWith("hello world").get()), "hello world");
 }
 
 TEST(CharBuffer, RefusesBadArgumentsWithoutChangingTheBuffer) {
     CharBufferPtr buffer = bufferWith("keep");
+    char destination[4];
     EXPECT_EQ(addDataToCharBuffer(nullptr, "x", 1), -1);
     EXPECT_EQ(addDataToCharBuffer(buffer.get(), "x", -1), -1);
     EXPECT_EQ(addDataToCharBuffer(buffer.get(), nullptr, 3), -1);
+    EXPECT_EQ(getDataFromCharBuffer(nullptr, destination, 4, 0), -1);
+    EXPECT_EQ(getDataFromCharBuffer(buffer.get(), nullptr, 4, 0), -1);
+    EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, -1, 0), -1);
+    EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 4, -1), -1);
     EXPECT_EQ(agent::charBufferString(buffer.get()), "keep");
-
     EXPECT_EQ(getTotalBufferLength(nullptr), -1);
     EXPECT_EQ(charBufferToChar(nullptr), nullptr);
     EXPECT_EQ(agent::charBufferString(nullptr), "");
     freeAllCharBuffers(nullptr);
 }
 
-TEST(CharBuffer, CopiesToAllocatedText) {
-    CharBufferPtr buffer = bufferWith("hello world");
-    char *text = charBufferToChar(buffer.get());
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "hello world");
-    std::free(text);
-
-    CharBufferPtr empty(createCharBuffer());
-    text = charBufferToChar(empty.get());
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "");
-    std::free(text);
-}
-
-TEST(CharBuffer, ReadsBackInChunksAsTheMimeWriterDoes) {
-    const std::string bytes = pattern(2500);
-    CharBufferPtr buffer = bufferWith(bytes);
-    std::string copied;
-    std::vector<int> counts;
-    char chunk[1024];
-    int total = getTotalBufferLength(buffer.get());
-    for (int offset = 0; offset < total;) {
-        int count = getDataFromCharBuffer(buffer.get(), chunk, sizeof chunk, offset);
-        ASSERT_GT(count, 0);
-        counts.push_back(count);
-        copied.append(chunk, static_cast<size_t>(count));
-        offset += count;
-    }
-    EXPECT_EQ(counts, (std::vector<int>{1024, 1024, 452}));
-    EXPECT_EQ(copied, bytes);
-}
-
-TEST(CharBuffer, ReadsNothingAtOrPastTheEnd) {
+TEST(CharBuffer, ReadsOnlyWhatIsThereFromTheOffset) {
     CharBufferPtr buffer = bufferWith("abcdef");
     char destination[8];
     std::memset(destination, '#', sizeof destination);
-
     EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 8, 6), 0);
     EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 8, 7), 0);
     EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 8, 1 << 30), 0);
     EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 0, 0), 0);
     EXPECT_EQ(std::string(destination, 8), "########");
-
-    // Only the requested bytes are written, from the given offset.
     EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 3, 2), 3);
     EXPECT_EQ(std::string(destination, 8), "cde#####");
     EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 8, 4), 2);
     EXPECT_EQ(std::string(destination, 8), "efe#####");
 }
 
-TEST(CharBuffer, ReadRefusesBadArguments) {
-    CharBufferPtr buffer = bufferWith("abc");
-    char destination[4];
-    EXPECT_EQ(getDataFromCharBuffer(nullptr, destination, 4, 0), -1);
-    EXPECT_EQ(getDataFromCharBuffer(buffer.get(), nullptr, 4, 0), -1);
-    EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, -1, 0), -1);
-    EXPECT_EQ(getDataFromCharBuffer(buffer.get(), destination, 4, -1), -1);
+TEST(RemoveNewLines, StripsLineFeedsAndCarriageReturnsInPlace) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"\r\nline one\r\nline\ttwo\n\nend\r", "line oneline\ttwoend"},
+        {"no breaks", "no breaks"},
+        {"\n\r\n", ""}};
+    for (const auto &[input, expected] : cases) {
+        std::string text = input;
+        removeNewLines(&text[0]);
+        EXPECT_STREQ(text.c_str(), expected);
+    }
+    removeNewLines(nullptr);
 }
 
-TEST(RemoveNewLines, StripsLineFeedsAndCarriageReturnsInPlace) {
-    char text[] = "\r\nline one\r\nline\ttwo\n\nend\r";
-    removeNewLines(text);
-    EXPECT_STREQ(text, "line oneline\ttwoend");
+TEST(XmlElements, WritesTagsIntegersAndEmptyElements) {
+    CharBufferPtr buffer(createCharBuffer());
+    EXPECT_EQ(addOpeningTag(buffer.get(), "executeOnDeviceResult"), 0);
+    EXPECT_EQ(addIntegerElement(buffer.get(), "low", INT_MIN), 0);
+    EXPECT_EQ(addIntegerElement(buffer.get(), "high", INT_MAX), 0);
+    EXPECT_EQ(addCharBufferElement(buffer.get(), "stdOut", nullptr), 0);
+    EXPECT_EQ(addClosingTag(buffer.get(), "executeOnDeviceResult"), 0);
+    EXPECT_EQ(agent::charBufferString(buffer.get()),
+              "<executeOnDeviceResult><low>-2147483648</low><high>2147483647</high>"
+              "<stdOut></stdOut></executeOnDeviceResult>");
+}
 
-    char plain[] = "no breaks";
-    removeNewLines(plain);
-    EXPECT_STREQ(plain, "no breaks");
+TEST(XmlElements, RefusesNamesThatWouldBreakTheDocument) {
+    CharBufferPtr buffer = bufferWith("start");
+    CharBufferPtr content = bufferWith("x");
+    for (const char *name :
+         {"", "1st", "-a", ".a", "a b", "a<b", "a>", "a/", "x:y", "a&b", "caf\xC3\xA9", "a\"b"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(addOpeningTag(buffer.get(), name), -1);
+        EXPECT_EQ(addClosingTag(buffer.get(), name), -1);
+        EXPECT_EQ(addIntegerElement(buffer.get(), name, 1), -1);
+        EXPECT_EQ(addCharBufferElement(buffer.get(), name, content.get()), -1);
+    }
+    EXPECT_EQ(addOpeningTag(buffer.get(), nullptr), -1);
+    EXPECT_EQ(addCharBufferElement(buffer.get(), nullptr, content.get()), -1);
+    EXPECT_EQ(agent::charBufferString(buffer.get()), "start");
 
-    char breaksOnly[] = "\n\r\n";
-    removeNewLines(breaksOnly);
-    EXPECT_STREQ(breaksOnly, "");
+    EXPECT_EQ(addOpeningTag(buffer.get(), "_a-b.c9"), 0);
+    EXPECT_EQ(agent::charBufferString(buffer.get()), "start<_a-b.c9>");
+    EXPECT_EQ(addOpeningTag(nullptr, "a"), -1);
+    EXPECT_EQ(addClosingTag(nullptr, "a"), -1);
+    EXPECT_EQ(addIntegerElement(nullptr, "a", 1), -1);
+    EXPECT_EQ(addCharBufferElement(nullptr, "a", content.get()), -1);
+}
 
-    removeNewLines(nullptr);
+TEST(XmlElements, EscapesMarkupAndReplacesWhatXmlCannotCarry) {
+    const std::string r = replacement;
+    const std::pair<std::string, std::string> cases[] = {
+        {"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c'"},
+        {"]]>", "]]&gt;"},
+        {"line 1\n\tline 2\r\n", "line 1\n\tline 2&#13;\n"},
+        {"", ""},
+        {"caf\xC3\xA9", "caf\xC3\xA9"},             // two-byte sequence
+        {"\xE2\x82\xAC", "\xE2\x82\xAC"},           // euro sign
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},   // four-byte sequence
+        {"\xEF\xBF\xBD", "\xEF\xBF\xBD"},           // U+FFFD itself
+        {"\xEF\xBF\xBE", r},                        // U+FFFE
+        {"\xEF\xBF\xBF", r},                        // U+FFFF
+        {"\xC0\xAF", r + r},                        // overlong '/'
+        {"\xE0\x80\x80", r + r + r},                // overlong NUL
+        {"\xED\xA0\x80", r + r + r},                // UTF-16 surrogate
+        {"\xF4\x90\x80\x80", r + r + r + r},        // beyond U+10FFFF
+        {"\xE2\x82", r},                            // cut off at the end
+        {"\xE2\x82<", r + "&lt;"},                  // cut off before markup
+    };
+    for (const auto &[content, written] : cases) {
+        SCOPED_TRACE(testing::PrintToString(content));
+        EXPECT_EQ(escaped(content), written);
+    }
+}
+
+TEST(XmlElements, AnyBytesGiveAWellFormedDocument) {
+    std::string content;
+    std::string expected;
+    for (int byte = 0; byte < 256; ++byte) {
+        content += static_cast<char>(byte);
+        if (byte == '\t' || byte == '\n' || byte == '\r' || (byte >= 0x20 && byte < 0x80)) {
+            expected += static_cast<char>(byte);
+        } else {
+            expected += replacement;  // controls, and bytes that begin no complete sequence
+        }
+    }
+    EXPECT_EQ(parsedText(document(content)), expected);
+
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> length(0, 40);
+    for (int round = 0; round < 2000; ++round) {
+        content.clear();
+        for (int i = length(random); i > 0; --i) {
+            content += static_cast<char>(byte(random));
+        }
+        ASSERT_NE(parsedText(document(content)), "(not well-formed)")
+            << testing::PrintToString(content);
+    }
+}
+
+TEST(MimeHeaders, FindsWholeNamesWhateverTheCaseAndLineEnds) {
+    const char block[] =
+        "Content-Location-X: wrong\n"
+        "X-Content-Location: wrong too\n"
+        "Content-Type: application/octet-stream\r\n"
+        "content-location:   /tmp/file.bin  \t\r\n"
+        "Content-Location: second\n"
+        "X-Url: http://server:8080/a?b=c\n"
+        "Last:final";
+    struct Case {
+        const char *block;
+        const char *name;
+        const char *value;  // nullptr: not found
+    };
+    const Case cases[] = {
+        {block, "Content-Type", "application/octet-stream"},
+        {block, "CONTENT-LOCATION", "/tmp/file.bin"},
+        {block, "x-url", "http://server:8080/a?b=c"},
+        {block, "Last", "final"},
+        {block, "Content", nullptr},
+        {block, "Location", nullptr},
+        {block, "Content-Location-X-Y", nullptr},
+        {block, "", nullptr},
+        {"", "Content-Location", nullptr},
+        {"Content-Location:\r\n", "Content-Location", ""},
+        {"no colon here\nContent-Location: x", "Content-Location", "x"},
+        {"\n\n  Content-Location: indented\n", "Content-Location", "indented"},
+        {nullptr, "Content-Location", nullptr},
+        {"Content-Location: a", nullptr, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.block ? c.block : "(null)") + " " +
+                     (c.name ? c.name : "(null)"));
+        char *value = httpPayloadGetHeader(c.block, c.name);
+        EXPECT_STREQ(value, c.value);
+        std::free(value);
+    }
 }

@@ -1,8 +1,10 @@
-// Command files: what a well-formed file gives the handlers, and how every
-// kind of broken file is reported with its file and line.
+// Command files: what the handlers get, how broken files are reported, and
+// commands written back as XML (getCharBufferFromCommandStruct).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,15 +18,19 @@ namespace {
 
 const char fullCommand[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 <!-- a command as the server sends it -->
-<command name="downloadFileFromServer">
+<command name="download &quot;&amp;&lt;&#10;&#9;x">
   <parameters>
     <source>/tmp/file.bin</source>
     <destination>  /home/root/with spaces  </destination>
-    <lockoutUser>true</lockoutUser>
+    <commandLine>x &lt;&amp;&gt; &#10;&#x263A;<![CDATA[<raw & text>]]> be<!-- note -->fore</commandLine>
+    <script>line one
+&#9;indented&#13;
+</script>
+    <unicode>café 😀 ]]&gt;</unicode>
     <empty/>
     <delaySet>
       <pair><key>5 minutes</key><value>300</value></pair>
-      <pair><key>1 hour</key><value>3600</value></pair>
+      <pair><key/><value> </value></pair>
     </delaySet>
   </parameters>
   <mimePart>
@@ -35,8 +41,10 @@ Content-Location: /tmp/file.bin</headers>
   </mimePart>
   <mimePart>
     <headers>Content-Location: notes.txt</headers>
-    <body>plain &amp; simple</body>
+    <body>plain &amp; simple
+</body>
   </mimePart>
+  <mimePart><headers/><body/></mimePart>
 </command>
 )";
 
@@ -55,40 +63,71 @@ agent::CommandPtr parseGood(const std::string &xml) {
     return command;
 }
 
+// Everything the handlers see of a command, one item a line.
+void dumpNodes(const IxoXmlNode *node, const std::string &indent, std::string &out) {
+    for (; node != nullptr; node = node->next) {
+        out += indent + node->name + " = " +
+               (node->text != nullptr ? testing::PrintToString(std::string(node->text)) : "-") +
+               "\n";
+        dumpNodes(node->children, indent + "  ", out);
+    }
+}
+
+std::string dump(const IxoCommand *command) {
+    std::string out = "command " + testing::PrintToString(std::string(command->name)) + "\n";
+    dumpNodes(command->parameters, "", out);
+    for (const IxoMimePart *part = command->mimeParts; part != nullptr; part = part->next) {
+        out += "part " + testing::PrintToString(std::string(part->headers)) + " " +
+               testing::PrintToString(agent::charBufferString(part->body)) + "\n";
+    }
+    return out;
+}
+
+std::string writtenXml(IxoCommand *command) {
+    agent::CharBufferPtr buffer(getCharBufferFromCommandStruct(command));
+    EXPECT_TRUE(buffer);
+    return agent::charBufferString(buffer.get());
+}
+
 }  // namespace
 
 TEST(CommandParse, GivesTheHandlersParametersAndMimeParts) {
     agent::CommandPtr command = parseGood(fullCommand);
     ASSERT_TRUE(command);
-    EXPECT_STREQ(command->name, "downloadFileFromServer");
+    EXPECT_STREQ(command->name, "download \"&<\n\tx");
     EXPECT_STREQ(command->sourceName, "good.xml");
     EXPECT_EQ(command->line, 3);
 
     IxoXmlNode *parameters = command->parameters;
     ASSERT_NE(parameters, nullptr);
-    EXPECT_STREQ(parameters->name, "parameters");
-    EXPECT_EQ(parameters->text, nullptr);
     EXPECT_EQ(parameters->next, nullptr);
-    EXPECT_EQ(
-        childNames(parameters),
-        (std::vector<std::string>{"source", "destination", "lockoutUser", "empty", "delaySet"}));
-    EXPECT_STREQ(getSubNodeContentByName(parameters, "source"), "/tmp/file.bin");
+    EXPECT_EQ(childNames(parameters),
+              (std::vector<std::string>{"source", "destination", "commandLine", "script", "unicode",
+                                        "empty", "delaySet"}));
     EXPECT_STREQ(getSubNodeContentByName(parameters, "destination"), "  /home/root/with spaces  ");
+    EXPECT_STREQ(getSubNodeContentByName(parameters, "commandLine"),
+                 "x <&> \n\xE2\x98\xBA<raw & text> before");
+    EXPECT_STREQ(getSubNodeContentByName(parameters, "script"), "line one\n\tindented\r\n");
     EXPECT_STREQ(getSubNodeContentByName(parameters, "empty"), "");
     EXPECT_EQ(getSubNodeContentByName(parameters, "missing"), nullptr);
     EXPECT_EQ(getSubNodeByName(parameters, "source")->line, 5);
+    // Lookups are null-safe and see only direct children.
+    EXPECT_EQ(getSubNodeByName(nullptr, "source"), nullptr);
+    EXPECT_EQ(getSubNodeByName(parameters, nullptr), nullptr);
+    EXPECT_EQ(getSubNodeContentByName(nullptr, "source"), nullptr);
+    EXPECT_EQ(getSubNodeContentByName(parameters, nullptr), nullptr);
+    EXPECT_EQ(getSubNodeByName(parameters, "pair"), nullptr);
+    agent::CommandDeleter()(nullptr);
 
-    // Nested parameters: the container has no text, its children are walked
-    // through the sibling links.
+    // A container has no text; its children are walked through the sibling links.
     IxoXmlNode *delaySet = getSubNodeByName(parameters, "delaySet");
     ASSERT_NE(delaySet, nullptr);
-    EXPECT_EQ(delaySet->text, nullptr);
     EXPECT_EQ(getSubNodeContentByName(parameters, "delaySet"), nullptr);
     IxoXmlNode *pair = getSubNodeByName(delaySet, "pair");
     ASSERT_NE(pair, nullptr);
     EXPECT_STREQ(getSubNodeContentByName(pair, "key"), "5 minutes");
     ASSERT_NE(pair->next, nullptr);
-    EXPECT_STREQ(getSubNodeContentByName(pair->next, "value"), "3600");
+    EXPECT_STREQ(getSubNodeContentByName(pair->next, "value"), " ");
     EXPECT_EQ(pair->next->next, nullptr);
 
     IxoMimePart *part = command->mimeParts;
@@ -97,24 +136,52 @@ TEST(CommandParse, GivesTheHandlersParametersAndMimeParts) {
                  "Content-Type: application/octet-stream\nContent-Location: /tmp/file.bin");
     EXPECT_EQ(agent::charBufferString(part->body), "Hello");
     ASSERT_NE(part->next, nullptr);
-    EXPECT_EQ(agent::charBufferString(part->next->body), "plain & simple");
-    EXPECT_EQ(part->next->next, nullptr);
+    EXPECT_EQ(agent::charBufferString(part->next->body), "plain & simple\n");
+    ASSERT_NE(part->next->next, nullptr);
+    EXPECT_EQ(part->next->next->next, nullptr);
 }
 
-TEST(CommandParse, KeepsLeafTextAsWritten) {
-    agent::CommandPtr command = parseGood(
-        "<command name='c'><parameters>"
-        "<a>x &lt;&amp;&gt; &#10;&#x263A;<![CDATA[<raw & text>]]></a>"
-        "<b>be<!-- note -->fore</b>"
-        "<c>\n  multi\n  line\n</c>"
-        "<d></d>"
-        "</parameters></command>");
+TEST(CommandParse, WrittenCommandReadsBackUnchangedAlsoWithoutLineBreaks) {
+    agent::CommandPtr original = parseGood(fullCommand);
+    ASSERT_TRUE(original);
+    std::string bytes;  // a binary body keeps every byte
+    for (int i = 0; i < 512; ++i) {
+        bytes += static_cast<char>(i);
+    }
+    IxoCharBuffer *binary = original->mimeParts->next->next->body;
+    ASSERT_EQ(addDataToCharBuffer(binary, bytes.data(), static_cast<int>(bytes.size())), 0);
+    // The registry keeps the text without line breaks.
+    std::string flat = writtenXml(original.get());
+    removeNewLines(&flat[0]);
+    flat = flat.c_str();
+    EXPECT_EQ(flat.find_first_of("\r\n"), std::string::npos);
+    for (const std::string &xml : {writtenXml(original.get()), flat}) {
+        std::string error;
+        agent::CommandPtr again = agent::parseCommand(xml, "written.xml", &error);
+        ASSERT_TRUE(again) << error << "\n" << xml;
+        EXPECT_EQ(dump(again.get()), dump(original.get())) << xml;
+        EXPECT_EQ(agent::charBufferString(again->mimeParts->next->next->body), bytes);
+    }
+}
+
+TEST(CommandParse, RefusesToWriteWhatCannotBeRead) {
+    EXPECT_EQ(getCharBufferFromCommandStruct(nullptr), nullptr);
+    agent::CommandPtr command =
+        parseGood("<command name='c'><parameters><good>1</good></parameters></command>");
     ASSERT_TRUE(command);
-    EXPECT_STREQ(getSubNodeContentByName(command->parameters, "a"),
-                 "x <&> \n\xE2\x98\xBA<raw & text>");
-    EXPECT_STREQ(getSubNodeContentByName(command->parameters, "b"), "before");
-    EXPECT_STREQ(getSubNodeContentByName(command->parameters, "c"), "\n  multi\n  line\n");
-    EXPECT_STREQ(getSubNodeContentByName(command->parameters, "d"), "");
+    char *name = command->parameters->children->name;
+    command->parameters->children->name = strdup("bad name");
+    support::clearLog();
+    EXPECT_EQ(getCharBufferFromCommandStruct(command.get()), nullptr);
+    EXPECT_THAT(support::logText(), HasSubstr("Cannot write command 'c' as XML"));
+    std::free(command->parameters->children->name);
+    command->parameters->children->name = name;
+
+    char *commandName = command->name;
+    command->name = nullptr;
+    EXPECT_EQ(getCharBufferFromCommandStruct(command.get()), nullptr);
+    command->name = commandName;
+    EXPECT_THAT(writtenXml(command.get()), HasSubstr("<good>1</good>"));
 }
 
 TEST(CommandParse, AbsentOrEmptyParametersReadAsAnEmptyList) {
@@ -130,83 +197,60 @@ TEST(CommandParse, AbsentOrEmptyParametersReadAsAnEmptyList) {
         EXPECT_EQ(command->parameters->text, nullptr);
         EXPECT_EQ(command->parameters->children, nullptr);
         EXPECT_EQ(command->mimeParts, nullptr);
-        EXPECT_EQ(getSubNodeContentByName(command->parameters, "file"), nullptr);
     }
-}
-
-TEST(CommandParse, LookupsAreNullSafe) {
-    agent::CommandPtr command =
-        parseGood("<command name='c'><parameters><a>1</a></parameters></command>");
-    ASSERT_TRUE(command);
-    EXPECT_EQ(getSubNodeByName(nullptr, "a"), nullptr);
-    EXPECT_EQ(getSubNodeByName(command->parameters, nullptr), nullptr);
-    EXPECT_EQ(getSubNodeContentByName(nullptr, "a"), nullptr);
-    EXPECT_EQ(getSubNodeContentByName(command->parameters, nullptr), nullptr);
-    // Only direct children count.
-    EXPECT_EQ(getSubNodeByName(command->parameters, "parameters"), nullptr);
-    agent::CommandDeleter()(nullptr);
 }
 
 TEST(CommandParse, ReportsEachBrokenFileWithItsLine) {
     struct Case {
-        const char *xml;
+        std::string xml;
         int line;
         const char *reason;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"", 1, "empty"},
-        {"<command name='a'>\n<parameters>\n<file>x</parameters>\n</command>", 3, "mismatch"},
         {"<command name='a'>\n<parameters>\n", 3, ""},
-        {"<command name='a'>\n\n<parameters><file>&undefined;</file></parameters></command>", 3,
-         "undefined"},
-        {"<command name='a'>\n<parameters><file>caf\xE9</file></parameters></command>", 2, "UTF-8"},
-        {"<command name='a'><parameters><file>a\x01</file></parameters></command>", 1, ""},
         {"<?xml version='1.0'?>\n<order name='a'/>", 2, "<order>, not <command>"},
         {"<command>\n<parameters/></command>", 1, "no name attribute"},
         {"<command name=''/>", 1, "name is empty"},
         {"<command name='a' mode='x'/>", 1, "unexpected attribute 'mode'"},
         {"<command name='a' xmlns='urn:x'/>", 1, "namespaces"},
-        {"<command name='a'>\n  <parameters/>\n  <extra/>\n</command>", 3,
-         "unexpected element <extra> in <command>"},
-        {"<command name='a'>\n  loose text\n</command>", 2, "unexpected text in <command>"},
-        {"<command name='a'>\n<mimePart>\n\n  loose\n  "
-         "text\n\n<headers/><body/></mimePart></command>",
-         4, "unexpected text in <mimePart>"},
-        {"<command name='a'><parameters>\n<set>\n<a>1</a>\n\n  text\n</set></parameters></command>",
-         5, "text mixed with elements in <set>"},
-        {"<command name='a'>\n<parameters/>\n<parameters/>\n</command>", 3,
-         "more than one <parameters>"},
-        {"<command name='a'><parameters>\n<file kind='x'>y</file></parameters></command>", 2,
-         "unexpected attribute 'kind'"},
-        {"<command name='a'><parameters>\n<set>text<a>1</a></set></parameters></command>", 2,
-         "text mixed with elements in <set>"},
-        {"<command name='a'><parameters>stray</parameters></command>", 1,
-         "text mixed with elements in <parameters>"},
         {"<command name='a' xmlns:p='urn:p'><parameters>\n<p:file/></parameters></command>", 2,
          "namespaces"},
-        {"<command name='a'>\n<mimePart>\n<headers>H: v</headers>\n</mimePart></command>", 2,
-         "<mimePart> without <body>"},
-        {"<command name='a'>\n<mimePart><body/></mimePart></command>", 2,
-         "<mimePart> without <headers>"},
-        {"<command name='a'><mimePart><headers/>\n<body/><body/></mimePart></command>", 2,
-         "more than one <body>"},
-        {"<command name='a'><mimePart><headers/>\n<other/><body/></mimePart></command>", 2,
-         "unexpected element <other> in <mimePart>"},
-        {"<command name='a'><mimePart>\n<headers><h/></headers><body/></mimePart></command>", 2,
-         "<headers> holds elements"},
-        {"<command name='a'><mimePart><headers/>\n\n<body encoding='base64'>SGVsbG8</body>"
-         "</mimePart></command>",
-         3, "not valid base64"},
-        {"<command name='a'><mimePart><headers/>\n<body encoding='base64'>SG=sbG8=</body>"
-         "</mimePart></command>",
-         2, "not valid base64"},
-        {"<command name='a'><mimePart><headers/>\n<body encoding='base64'>SGV*bG8=</body>"
-         "</mimePart></command>",
-         2, "not valid base64"},
-        {"<command name='a'><mimePart><headers/>\n<body encoding='hex'>00</body>"
-         "</mimePart></command>",
-         2, "unknown body encoding 'hex'"},
     };
+    // The rest inside <command name='a'>...</command>.
+    const Case contents[] = {
+        {"\n<parameters>\n<file>x</parameters>\n", 3, "mismatch"},
+        {"\n\n<parameters><file>&undefined;</file></parameters>", 3, "undefined"},
+        {"\n<parameters><file>caf\xE9</file></parameters>", 2, "UTF-8"},
+        {"<parameters><file>a\x01</file></parameters>", 1, ""},
+        {"\n  <parameters/>\n  <extra/>\n", 3, "unexpected element <extra> in <command>"},
+        {"\n  loose text\n", 2, "unexpected text in <command>"},
+        {"\n<mimePart>\n\n  loose\n  text\n\n<headers/><body/></mimePart>", 4,
+         "unexpected text in <mimePart>"},
+        {"<parameters>\n<set>\n<a>1</a>\n\n  text\n</set></parameters>", 5,
+         "text mixed with elements in <set>"},
+        {"<parameters>\n<set>text<a>1</a></set></parameters>", 2, "text mixed with elements in <set>"},
+        {"<parameters>stray</parameters>", 1, "text mixed with elements in <parameters>"},
+        {"\n<parameters/>\n<parameters/>\n", 3, "more than one <parameters>"},
+        {"<parameters>\n<file kind='x'>y</file></parameters>", 2, "unexpected attribute 'kind'"},
+        {"\n<mimePart>\n<headers>H: v</headers>\n</mimePart>", 2, "<mimePart> without <body>"},
+        {"\n<mimePart><body/></mimePart>", 2, "<mimePart> without <headers>"},
+        {"<mimePart><headers/>\n<body/><body/></mimePart>", 2, "more than one <body>"},
+        {"<mimePart><headers/>\n<other/><body/></mimePart>", 2,
+         "unexpected element <other> in <mimePart>"},
+        {"<mimePart>\n<headers><h/></headers><body/></mimePart>", 2, "<headers> holds elements"},
+        {"<mimePart><headers/>\n\n<body encoding='base64'>SGVsbG8</body></mimePart>", 3,
+         "not valid base64"},
+        {"<mimePart><headers/>\n<body encoding='base64'>SG=sbG8=</body></mimePart>", 2,
+         "not valid base64"},
+        {"<mimePart><headers/>\n<body encoding='base64'>SGV*bG8=</body></mimePart>", 2,
+         "not valid base64"},
+        {"<mimePart><headers/>\n<body encoding='hex'>00</body></mimePart>", 2,
+         "unknown body encoding 'hex'"},
+    };
+    for (const Case &c : contents) {
+        cases.push_back({"<command name='a'>" + c.xml + "</command>", c.line, c.reason});
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.xml);
         std::string error;
@@ -242,17 +286,15 @@ TEST(CommandParse, RefusesDocumentTypesBeforeReadingAnyEntity) {
 
 TEST(CommandParse, LoadsFilesAndNamesTheFileInErrors) {
     std::string dir = support::makeTempDir("commands-");
-    support::writeFile(
-        dir + "/delete.xml",
-        "<command name=\"deleteFile\">\n  <parameters><file>/home/root/old.log</file>"
-        "</parameters>\n</command>\n");
+    support::writeFile(dir + "/delete.xml",
+                       "<command name='deleteFile'><parameters><file>/x</file></parameters></command>");
     support::writeFile(dir + "/broken.xml", "<command name=\"deleteFile\">\n\n  <parameters>\n");
 
     std::string error;
     agent::CommandPtr command = agent::loadCommandFile(dir + "/delete.xml", &error);
     ASSERT_TRUE(command) << error;
     EXPECT_EQ(std::string(command->sourceName), dir + "/delete.xml");
-    EXPECT_STREQ(getSubNodeContentByName(command->parameters, "file"), "/home/root/old.log");
+    EXPECT_STREQ(getSubNodeContentByName(command->parameters, "file"), "/x");
 
     EXPECT_FALSE(agent::loadCommandFile(dir + "/broken.xml", &error));
     EXPECT_THAT(error, StartsWith(dir + "/broken.xml:4: "));

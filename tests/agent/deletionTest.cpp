@@ -15,175 +15,133 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// What a deletion service handed back, freed as the library's caller does.
-struct Outcome {
-    bool failed = false;
-    std::string errorClass;
-    std::string message;
-    bool hasMessage = false;
-};
+using DeleteFunction = char *(*)(const char *, char **);
 
-Outcome outcomeOf(char *errorClass, char *message) {
-    Outcome outcome;
-    outcome.failed = errorClass != nullptr;
+// The message a deletion service handed back ("" on success), freed as the
+// library's caller does; a failure must come with the class "file_error".
+std::string deletion(DeleteFunction function, const char *path) {
+    char *message = nullptr;
+    char *errorClass = function(path, &message);
+    EXPECT_EQ(errorClass == nullptr, message == nullptr) << (path ? path : "(null)");
+    std::string text = message != nullptr ? message : "";
     if (errorClass != nullptr) {
-        outcome.errorClass = errorClass;
-        std::free(errorClass);
+        EXPECT_STREQ(errorClass, "file_error");
     }
-    outcome.hasMessage = message != nullptr;
-    if (message != nullptr) {
-        outcome.message = message;
-        std::free(message);
-    }
-    return outcome;
-}
-
-Outcome deleteFile(const char *path) {
-    char *message = nullptr;
-    char *errorClass = pDeleteFile(path, &message);
-    return outcomeOf(errorClass, message);
-}
-
-Outcome deleteDirectory(const char *path) {
-    char *message = nullptr;
-    char *errorClass = pDeleteDirectory(path, &message);
-    return outcomeOf(errorClass, message);
+    std::free(errorClass);
+    std::free(message);
+    return text;
 }
 
 class DeletionTest : public support::SimDeviceTest {
 protected:
+    void SetUp() override {
+        support::SimDeviceTest::SetUp();
+        outside = support::makeTempDir("outside-");
+        support::writeFile(outside + "/precious", "keep");
+    }
+    void TearDown() override {
+        EXPECT_EQ(support::readFile(outside + "/precious"), "keep");
+        support::removeTree(outside);
+        support::SimDeviceTest::TearDown();
+    }
     void makeDir(const std::string &devicePath) {
         ASSERT_EQ(mkdir(hostPath(devicePath).c_str(), 0755), 0) << devicePath;
-    }
-    void makeFile(const std::string &devicePath) {
-        support::writeFile(hostPath(devicePath), "data");
     }
     void makeLink(const std::string &target, const std::string &devicePath) {
         ASSERT_EQ(symlink(target.c_str(), hostPath(devicePath).c_str()), 0) << devicePath;
     }
     bool present(const std::string &devicePath) { return support::exists(hostPath(devicePath)); }
+
+    std::string outside;  // a host directory that links on the device point to
 };
 
 }  // namespace
 
-TEST_F(DeletionTest, DeletesAFile) {
-    makeFile("/home/root/old.log");
-    char *message = nullptr;
-    EXPECT_EQ(pDeleteFile("/home/root/old.log", &message), nullptr);
-    EXPECT_EQ(message, nullptr);
-    EXPECT_FALSE(present("/home/root/old.log"));
+TEST_F(DeletionTest, DeletesAFileOrALinkNotItsTarget) {
+    support::writeFile(hostPath("/home/root/old.log"), "data");
+    makeLink(outside + "/precious", "/tmp/fileLink");
+    makeLink(outside, "/tmp/dirLink");
+    for (const char *path : {"/home/root/old.log", "/tmp/fileLink", "/tmp/dirLink"}) {
+        EXPECT_EQ(deletion(pDeleteFile, path), "") << path;
+        EXPECT_FALSE(present(path)) << path;
+    }
     EXPECT_TRUE(present("/home/root"));
 }
 
-TEST_F(DeletionTest, FileFailuresNameThePathAndTheReason) {
-    makeDir("/tmp/adir");
-    Outcome missing = deleteFile("/home/root/none.log");
-    EXPECT_TRUE(missing.failed);
-    EXPECT_EQ(missing.errorClass, "file_error");
-    EXPECT_EQ(missing.message,
-              "Cannot delete file '/home/root/none.log': No such file or directory");
-
-    Outcome directory = deleteFile("/tmp/adir");
-    EXPECT_EQ(directory.errorClass, "file_error");
-    EXPECT_EQ(directory.message, "Cannot delete file '/tmp/adir': it is a directory");
-    EXPECT_TRUE(present("/tmp/adir"));
-
-    std::string longName = "/tmp/" + std::string(300, 'n');
-    EXPECT_THAT(deleteFile(longName.c_str()).message, HasSubstr("File name too long"));
-
-    EXPECT_EQ(deleteFile("").message, "Cannot delete file: no path given");
-    EXPECT_EQ(deleteFile(nullptr).errorClass, "file_error");
-    EXPECT_THAT(support::logText(), HasSubstr("[1] Cannot delete file '/tmp/adir'"));
-
-    // The message output is optional.
-    char *errorClass = pDeleteFile("/home/root/none.log", nullptr);
-    ASSERT_NE(errorClass, nullptr);
-    EXPECT_STREQ(errorClass, "file_error");
-    std::free(errorClass);
-}
-
-TEST_F(DeletionTest, DeletesALinkNotItsTarget) {
-    std::string outside = support::makeTempDir("outside-");
-    support::writeFile(outside + "/precious", "keep");
-    makeLink(outside + "/precious", "/tmp/fileLink");
-    makeLink(outside, "/tmp/dirLink");
-
-    EXPECT_FALSE(deleteFile("/tmp/fileLink").failed);
-    EXPECT_FALSE(deleteFile("/tmp/dirLink").failed);
-    EXPECT_FALSE(present("/tmp/fileLink"));
-    EXPECT_FALSE(present("/tmp/dirLink"));
-    EXPECT_EQ(support::readFile(outside + "/precious"), "keep");
-    support::removeTree(outside);
-}
-
-TEST_F(DeletionTest, DeviceParentDirectoriesStayInsideTheRoot) {
-    // The root's parent directory is the host's; ".." stops at the root.
-    std::string victim = root + "/../victim-" + std::to_string(getpid());
-    support::writeFile(victim, "host file");
-    std::string escape = "/../../victim-" + std::to_string(getpid());
-    Outcome outcome = deleteFile(escape.c_str());
-    EXPECT_EQ(outcome.message, "Cannot delete file '" + escape + "': No such file or directory");
-    EXPECT_TRUE(support::exists(victim));
-    ASSERT_EQ(unlink(victim.c_str()), 0);
-}
-
 TEST_F(DeletionTest, DeletesATreeWithoutFollowingLinksOutOfIt) {
-    std::string outside = support::makeTempDir("outside-");
-    support::writeFile(outside + "/precious", "keep");
-    makeDir("/home/root/data");
-    makeDir("/home/root/data/a");
-    makeDir("/home/root/data/a/b");
-    makeDir("/home/root/data/empty");
-    makeFile("/home/root/data/top.txt");
-    makeFile("/home/root/data/a/b/deep.txt");
-    makeFile("/home/root/data/a/.hidden");
+    for (const char *dir : {"/home/root/data", "/home/root/data/a", "/home/root/data/a/b",
+                            "/home/root/data/empty"}) {
+        makeDir(dir);
+    }
+    support::writeFile(hostPath("/home/root/data/top.txt"), "data");
+    support::writeFile(hostPath("/home/root/data/a/b/deep.txt"), "data");
+    support::writeFile(hostPath("/home/root/data/a/.hidden"), "data");
     makeLink(outside, "/home/root/data/a/linkToDir");
     makeLink(outside + "/precious", "/home/root/data/linkToFile");
     makeLink("/nowhere", "/home/root/data/dangling");
     std::string deep = "/home/root/data";
     for (int level = 0; level < 40; ++level) {
-        deep += "/d";
-        makeDir(deep);
+        makeDir(deep += "/d");
     }
-
-    char *message = nullptr;
-    EXPECT_EQ(pDeleteDirectory("/home/root/data/", &message), nullptr);
-    EXPECT_EQ(message, nullptr);
+    EXPECT_EQ(deletion(pDeleteDirectory, "/home/root/data/"), "");
     EXPECT_FALSE(present("/home/root/data"));
     EXPECT_TRUE(present("/home/root"));
-    EXPECT_EQ(support::readFile(outside + "/precious"), "keep");
-    support::removeTree(outside);
 }
 
-TEST_F(DeletionTest, DirectoryFailuresLeaveEverythingInPlace) {
-    std::string outside = support::makeTempDir("outside-");
-    support::writeFile(outside + "/precious", "keep");
-    makeFile("/tmp/plain");
+TEST_F(DeletionTest, FailuresNameThePathAndTheReasonAndLeaveEverythingInPlace) {
+    makeDir("/tmp/adir");
+    support::writeFile(hostPath("/tmp/plain"), "data");
     makeLink(outside, "/tmp/dirLink");
-
-    Outcome file = deleteDirectory("/tmp/plain");
-    EXPECT_EQ(file.errorClass, "file_error");
-    EXPECT_EQ(file.message, "Cannot delete directory '/tmp/plain': it is a regular file");
-    Outcome link = deleteDirectory("/tmp/dirLink");
-    EXPECT_EQ(link.message, "Cannot delete directory '/tmp/dirLink': it is a symbolic link");
-    Outcome missing = deleteDirectory("/tmp/none");
-    EXPECT_EQ(missing.message, "Cannot delete directory '/tmp/none': No such file or directory");
-    EXPECT_EQ(deleteDirectory("").message, "Cannot delete directory: no path given");
-    EXPECT_EQ(deleteDirectory(nullptr).errorClass, "file_error");
-
+    const std::string longName = "/tmp/" + std::string(300, 'n');
+    struct Case {
+        DeleteFunction function;
+        const char *path;
+        std::string message;
+    };
+    const Case cases[] = {
+        {pDeleteFile, "/home/root/none.log",
+         "Cannot delete file '/home/root/none.log': No such file or directory"},
+        {pDeleteFile, "/tmp/adir", "Cannot delete file '/tmp/adir': it is a directory"},
+        {pDeleteFile, longName.c_str(), "Cannot delete file '" + longName + "': File name too long"},
+        {pDeleteFile, "", "Cannot delete file: no path given"},
+        {pDeleteDirectory, "/tmp/plain", "Cannot delete directory '/tmp/plain': it is a regular file"},
+        {pDeleteDirectory, "/tmp/dirLink",
+         "Cannot delete directory '/tmp/dirLink': it is a symbolic link"},
+        {pDeleteDirectory, "/tmp/none",
+         "Cannot delete directory '/tmp/none': No such file or directory"},
+        {pDeleteDirectory, "", "Cannot delete directory: no path given"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(deletion(c.function, c.path), c.message);
+    }
+    EXPECT_THAT(support::logText(), HasSubstr("[1] Cannot delete file '/tmp/adir'"));
+    EXPECT_TRUE(present("/tmp/adir"));
     EXPECT_TRUE(present("/tmp/plain"));
     EXPECT_TRUE(present("/tmp/dirLink"));
-    EXPECT_EQ(support::readFile(outside + "/precious"), "keep");
-    support::removeTree(outside);
+
+    // Without a path or a message output: still a clean failure.
+    for (DeleteFunction function : {pDeleteFile, pDeleteDirectory}) {
+        EXPECT_THAT(deletion(function, nullptr), HasSubstr("no path given"));
+        char *errorClass = function("/home/root/none.log", nullptr);
+        EXPECT_STREQ(errorClass, "file_error");
+        std::free(errorClass);
+    }
 }
 
-TEST_F(DeletionTest, NeverDeletesTheDeviceRoot) {
+TEST_F(DeletionTest, NeverLeavesTheDeviceRoot) {
+    // The root's parent directory is the host's; ".." stops at the root.
+    std::string victim = root + "/../victim-" + std::to_string(getpid());
+    support::writeFile(victim, "host file");
+    std::string escape = "/../../victim-" + std::to_string(getpid());
+    EXPECT_EQ(deletion(pDeleteFile, escape.c_str()),
+              "Cannot delete file '" + escape + "': No such file or directory");
+    EXPECT_TRUE(support::exists(victim));
+    ASSERT_EQ(unlink(victim.c_str()), 0);
+
     for (const char *path : {"/", "//", "/.", "/..", "/tmp/..", "/../.."}) {
-        SCOPED_TRACE(path);
-        Outcome outcome = deleteDirectory(path);
-        EXPECT_EQ(outcome.errorClass, "file_error");
-        EXPECT_EQ(outcome.message, std::string("Cannot delete directory '") + path +
-                                       "': it resolves to the device's root directory");
+        EXPECT_EQ(deletion(pDeleteDirectory, path),
+                  std::string("Cannot delete directory '") + path +
+                      "': it resolves to the device's root directory");
     }
     EXPECT_TRUE(present("/tmp"));
     EXPECT_TRUE(present("/home/root"));

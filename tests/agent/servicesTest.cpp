@@ -1,4 +1,5 @@
-// Device paths, waiting, credentials and the function table.
+// The agent's services: the log (line format, level, destinations), device
+// paths, waiting and credentials.
 #include <signal.h>
 #include <sys/time.h>
 
@@ -6,25 +7,30 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "agent/ixoagent.h"
 #include "tests/support/support.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using ::testing::Not;
 
 namespace {
 
-// Puts the device root back after a test that changes it.
-struct RootGuard {
-    std::string saved = agent::deviceRoot();
-    ~RootGuard() { agent::setDeviceRoot(saved); }
-};
-
-struct SleepGuard {
-    agent::SleepFunction saved = agent::sleepFunction();
-    ~SleepGuard() { agent::setSleepFunction(saved); }
+// Puts the level and the destination back after a test.
+struct LogGuard {
+    int level = agent::logLevel();
+    std::string file = agent::logFile();
+    ~LogGuard() {
+        agent::setLogLevel(level);
+        std::string error;
+        EXPECT_TRUE(agent::setLogFile(file, &error)) << error;
+    }
 };
 
 void onAlarm(int) {}
@@ -37,30 +43,103 @@ double secondsSpentIn(void (*work)()) {
 
 }  // namespace
 
-TEST(DevicePath, JoinsUnderTheRoot) {
-    RootGuard guard;
-    agent::setDeviceRoot("/tmp/r");
-    EXPECT_EQ(agent::devicePath("/a/b"), "/tmp/r/a/b");
-    EXPECT_EQ(agent::devicePath("a/b"), "/tmp/r/a/b");
-    EXPECT_EQ(agent::devicePath("/a/./b//c/../d/"), "/tmp/r/a/b/d");
-    EXPECT_EQ(agent::devicePath("/../../etc/passwd"), "/tmp/r/etc/passwd");
-    EXPECT_EQ(agent::devicePath("a/../../b"), "/tmp/r/b");
-    EXPECT_EQ(agent::devicePath("/"), "/tmp/r");
-
-    agent::setDeviceRoot("/tmp/r//");
-    EXPECT_EQ(agent::deviceRoot(), "/tmp/r");
-    EXPECT_EQ(agent::devicePath("/a"), "/tmp/r/a");
+TEST(Logger, WritesEachMessageAsOneVisibleLine) {
+    support::clearLog();
+    const std::string big(20000, 'x');
+    ixoLogger("PlatformCommands", "deleteFile", 57, 1, "Cannot delete '%s' (%d)", "/x", 42);
+    ixoLogger("M", "f", 1, 2, "first\nsecond\r\nthird%s", "\n");
+    // The asset services log serial-number bytes with %c; a NUL must not reach the file.
+    ixoLogger("M", "f", 1, 2, "serial %c%c%c end\ttab", 'A', '\0', 0x1b);
+    ixoLogger(nullptr, nullptr, 0, 1, nullptr);
+    ixoLogger("M", "f", 1, 3, "<%s>", big.c_str());
+    const std::vector<std::string> expected = {
+        "PlatformCommands deleteFile:57 [1] Cannot delete '/x' (42)",
+        "M f:1 [2] first second  third ",
+        "M f:1 [2] serial A?? end\ttab",
+        "- -:0 [1] ",
+        "M f:1 [3] <" + big + ">",
+    };
+    std::istringstream log(support::logText());
+    std::string line;
+    for (const std::string &message : expected) {
+        ASSERT_TRUE(std::getline(log, line)) << message;
+        EXPECT_THAT(line.substr(0, 20),
+                    MatchesRegex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} "));
+        EXPECT_EQ(line.substr(20), message);
+    }
+    EXPECT_FALSE(std::getline(log, line)) << line;
+    EXPECT_EQ(support::logText().find_first_of(std::string("\r\0", 2)), std::string::npos);
 }
 
-TEST(DevicePath, RealDeviceKeepsPathsAsGiven) {
-    RootGuard guard;
-    for (const char *root : {"", "/"}) {
-        agent::setDeviceRoot(root);
-        EXPECT_EQ(agent::deviceRoot(), "");
-        EXPECT_EQ(agent::devicePath("/a/b"), "/a/b");
-        EXPECT_EQ(agent::devicePath("/a/../b"), "/a/../b");
-        EXPECT_EQ(agent::devicePath("rel"), "rel");
+TEST(Logger, DropsMessagesAboveTheLevel) {
+    LogGuard guard;
+    agent::setLogLevel(2);
+    support::clearLog();
+    ixoLogger("M", "f", 1, 3, "progress");
+    ixoLogger("M", "f", 2, 2, "notice");
+    ixoLogger("M", "f", 3, 1, "error");
+    ixoLogger("M", "f", 4, 4, "trace");
+    EXPECT_THAT(support::logText(),
+                MatchesRegex("[^\n]* M f:2 \\[2\\] notice\n[^\n]* M f:3 \\[1\\] error\n"));
+}
+
+TEST(Logger, AppendsToTheChosenFileAndKeepsItWhenAnotherCannotBeOpened) {
+    LogGuard guard;
+    std::string dir = support::makeTempDir("log-");
+    support::writeFile(dir + "/agent.log", "earlier line\n");
+    std::string error;
+    ASSERT_TRUE(agent::setLogFile(dir + "/agent.log", &error)) << error;
+    EXPECT_EQ(agent::logFile(), dir + "/agent.log");
+    EXPECT_FALSE(agent::setLogFile("/nonexistent-dir/agent.log", &error));
+    EXPECT_EQ(error,
+              "Cannot open log file '/nonexistent-dir/agent.log': No such file or directory");
+    EXPECT_EQ(agent::logFile(), dir + "/agent.log");
+    support::clearLog();
+    ixoLogger("M", "f", 1, 1, "to the file");
+    // Flushed at once: visible before the file is closed.
+    EXPECT_THAT(support::readFile(dir + "/agent.log"),
+                MatchesRegex("earlier line\n.* M f:1 \\[1\\] to the file\n"));
+    EXPECT_THAT(support::logText(), Not(HasSubstr("to the file")));
+    support::removeTree(dir);
+}
+
+TEST(Logger, WritesToStandardErrorWithoutAFile) {
+    LogGuard guard;
+    std::string error;
+    ASSERT_TRUE(agent::setLogFile("", &error)) << error;
+    EXPECT_EQ(agent::logFile(), "");
+    testing::internal::CaptureStderr();
+    ixoLogger("M", "f", 9, 1, "on stderr");
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                MatchesRegex(".* M f:9 \\[1\\] on stderr\n"));
+}
+
+TEST(DevicePath, JoinsUnderTheRootOrKeepsPathsOnTheRealDevice) {
+    const std::string saved = agent::deviceRoot();
+    struct Case {
+        const char *root;
+        const char *path;
+        const char *host;
+    };
+    const Case cases[] = {
+        {"/tmp/r", "/a/b", "/tmp/r/a/b"},
+        {"/tmp/r", "a/b", "/tmp/r/a/b"},
+        {"/tmp/r", "/a/./b//c/../d/", "/tmp/r/a/b/d"},
+        {"/tmp/r", "/../../etc/passwd", "/tmp/r/etc/passwd"},
+        {"/tmp/r", "a/../../b", "/tmp/r/b"},
+        {"/tmp/r", "/", "/tmp/r"},
+        {"/tmp/r//", "/a", "/tmp/r/a"},
+        {"", "/a/../b", "/a/../b"},
+        {"/", "/a/../b", "/a/../b"},
+        {"/", "rel", "rel"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.root) + " " + c.path);
+        agent::setDeviceRoot(c.root);
+        EXPECT_EQ(agent::deviceRoot(), std::string(c.root).size() > 1 ? "/tmp/r" : "");
+        EXPECT_EQ(agent::devicePath(c.path), c.host);
     }
+    agent::setDeviceRoot(saved);
 }
 
 TEST(Sleep, GoesToTheSleepFunctionWhenSet) {
@@ -71,7 +150,10 @@ TEST(Sleep, GoesToTheSleepFunctionWhenSet) {
 }
 
 TEST(Sleep, SleepsForRealAndReturnsEarlyOnASignal) {
-    SleepGuard guard;
+    struct Restore {
+        agent::SleepFunction saved = agent::sleepFunction();
+        ~Restore() { agent::setSleepFunction(saved); }
+    } restore;
     agent::setSleepFunction(nullptr);
     EXPECT_LT(secondsSpentIn([] { pSleep(0); }), 0.5);
     EXPECT_GE(secondsSpentIn([] { pSleep(1); }), 0.95);
@@ -90,38 +172,16 @@ TEST(Sleep, SleepsForRealAndReturnsEarlyOnASignal) {
 }
 
 TEST(Credentials, HandsOutTheAgentsTextsNeverNull) {
-    agent::setCredentials("", "");
     char *user = nullptr;
     char *password = nullptr;
-    getUserCredentials(&user, &password);
-    ASSERT_NE(user, nullptr);
-    ASSERT_NE(password, nullptr);
-    EXPECT_STREQ(user, "");
-    EXPECT_STREQ(password, "");
-
-    agent::setCredentials("admin", "s3cret");
-    getUserCredentials(&user, &password);
-    EXPECT_STREQ(user, "admin");
-    EXPECT_STREQ(password, "s3cret");
+    for (auto [givenUser, givenPassword] : {std::pair{"", ""}, std::pair{"admin", "s3cret"}}) {
+        agent::setCredentials(givenUser, givenPassword);
+        getUserCredentials(&user, &password);
+        ASSERT_NE(user, nullptr);
+        ASSERT_NE(password, nullptr);
+        EXPECT_STREQ(user, givenUser);
+        EXPECT_STREQ(password, givenPassword);
+    }
     getUserCredentials(nullptr, nullptr);
     agent::setCredentials("", "");
-}
-
-// The downloads themselves are tested against a real server in tests/downloads.
-TEST(FunctionTable, DownloadEntriesRefuseMissingArgumentsWithAReason) {
-    AgentFunctionTable *table = agent::functionTable();
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->entry1, nullptr);
-    EXPECT_EQ(table->entry2, nullptr);
-    EXPECT_EQ(table->entry3, nullptr);
-    EXPECT_EQ(table->entry5, nullptr);
-    ASSERT_NE(table->downloadWithCredentials, nullptr);
-    ASSERT_NE(table->downloadToFile, nullptr);
-
-    support::clearLog();
-    EXPECT_LT(table->downloadToFile(nullptr, "/tmp/a.bin", 0), 0);
-    EXPECT_LT(table->downloadWithCredentials("https://server/b", "u", "p", nullptr, 0), 0);
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("[1] Cannot download: no URL given"));
-    EXPECT_THAT(log, HasSubstr("[1] Cannot download: no destination given"));
 }

@@ -7,33 +7,15 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "agent/registry.h"
 #include "ixo/assets.h"
-#include "ixo/platform_data.h"
-#include "sim/nicModels.h"
-#include "sim/sim.h"
 #include "tests/assets/assetsTestSupport.h"
-#include "tests/support/support.h"
 
 using ::testing::HasSubstr;
-using ::testing::MatchesRegex;
 
 namespace {
-
-struct FamilyLayout {
-    const char *family;
-    int keyOffset;     // in the EEPROM, -1: never read (Realtek)
-    int serialOffset;  // -1: not served
-};
-
-const FamilyLayout kLayouts[] = {
-    {"rhine", 44, 52},
-    {"velocity", 44, 52},
-    {"jmicron", 0x50, -1},
-    {"realtek", -1, -1},
-};
 
 uint32_t keyAt(const std::vector<uint8_t> &eeprom, int offset) {
     return static_cast<uint32_t>(eeprom[offset]) | static_cast<uint32_t>(eeprom[offset + 1]) << 8 |
@@ -41,87 +23,65 @@ uint32_t keyAt(const std::vector<uint8_t> &eeprom, int offset) {
            static_cast<uint32_t>(eeprom[offset + 3]) << 24;
 }
 
-std::string hexKey(uint32_t key) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", key);
-    return text;
+std::string eepromText(const std::vector<uint8_t> &eeprom, int offset, int length) {
+    return std::string(eeprom.begin() + offset, eeprom.begin() + offset + length);
 }
 
-class AssetValuesTest : public assets_test::AssetDeviceTest {
-protected:
-    void TearDown() override {
-        sim::setNicFault("none");
-        assets_test::AssetDeviceTest::TearDown();
-    }
-    PlatformData record{};
-
-    void setSmbiosFlag(const std::string &value) {
-        std::string error;
-        ASSERT_TRUE(
-            agent::registrySet("/tmp/system.conf", "IxoSettings", "useSmbios", value, &error))
-            << error;
-    }
-};
+using AssetValuesTest = assets_test::AssetDeviceTest;
 
 TEST_F(AssetValuesTest, ReadsSerialAndKeyTextPerFamily) {
-    for (const FamilyLayout &layout : kLayouts) {
-        useController(layout.family);
+    // Key and serial offsets; -1: not read, the slot keeps its fill.
+    const std::tuple<const char *, int, int, char> layouts[] = {{"rhine", 44, 52, 0},
+                                                                 {"velocity", 44, 52, 0},
+                                                                 {"jmicron", 0x50, -1, '\0'},
+                                                                 {"realtek", -1, -1, '\xFF'}};
+    for (const auto &[family, keyOffset, serialOffset, fill] : layouts) {
+        SCOPED_TRACE(family);
+        useController(family);
         std::vector<uint8_t> eeprom = sim::nicEeprom(root);
         record = PlatformData{};
         std::memset(record.serialNumber, 'x', 40);
-        ASSERT_EQ(getEpromAssets(&record), 0) << layout.family;
-
-        std::string expectedKey =
-            layout.keyOffset >= 0 ? hexKey(keyAt(eeprom, layout.keyOffset)) : "FFFFFFFF";
-        EXPECT_EQ(std::string(record.securityKey), expectedKey) << layout.family;
-        EXPECT_EQ(std::strlen(record.securityKey), 8u);
-        std::string serial(record.serialNumber, 12);
-        if (layout.serialOffset >= 0) {
-            EXPECT_EQ(serial, std::string(eeprom.begin() + layout.serialOffset,
-                                          eeprom.begin() + layout.serialOffset + 12))
-                << layout.family;
-        } else if (std::string(layout.family) == "jmicron") {
-            EXPECT_EQ(serial, std::string(12, '\0'));
-        } else {
-            EXPECT_EQ(serial, std::string(12, '\xFF'));
-        }
-        EXPECT_EQ(record.serialNumber[12], '\0') << layout.family;
-        EXPECT_EQ(assets_test::logCount("[3] Security key = " + expectedKey), 1) << layout.family;
+        ASSERT_EQ(getEpromAssets(&record), 0);
+        char expectedKey[16];
+        std::snprintf(expectedKey, sizeof expectedKey, "%08X",
+                      keyOffset >= 0 ? keyAt(eeprom, keyOffset) : 0xFFFFFFFFu);
+        EXPECT_STREQ(record.securityKey, expectedKey);
+        EXPECT_EQ(std::string(record.serialNumber, 13),
+                  (serialOffset >= 0 ? eepromText(eeprom, serialOffset, 12)
+                                     : std::string(12, fill)) +
+                      '\0');
+        EXPECT_EQ(assets_test::logCount(std::string("[3] Security key = ") + expectedKey), 1);
+        // The serial number's buffer takes exactly twelve bytes.
+        char buffer[16];
+        std::memset(buffer, '#', sizeof buffer);
+        ASSERT_EQ(returnSerialNumber(buffer), 0);
+        EXPECT_EQ(std::string(buffer, 16), std::string(record.serialNumber, 12) + "####");
         support::clearLog();
         sim::resetPortBus();
     }
 }
 
-TEST_F(AssetValuesTest, SerialNumberBufferTakesTwelveBytes) {
-    useController("velocity");
-    std::vector<uint8_t> eeprom = sim::nicEeprom(root);
-    char buffer[16];
-    std::memset(buffer, '#', sizeof buffer);
-    ASSERT_EQ(returnSerialNumber(buffer), 0);
-    EXPECT_EQ(std::string(buffer, 12), std::string(eeprom.begin() + 52, eeprom.begin() + 64));
-    EXPECT_EQ(std::string(buffer + 12, 4), "####");
-}
-
 TEST_F(AssetValuesTest, UpdatedKeyReadsBackWithLeadingZeros) {
-    for (const char *family : {"rhine", "velocity", "jmicron"}) {
+    const std::pair<const char *, int> families[] = {
+        {"rhine", 44}, {"velocity", 44}, {"jmicron", 0x50}, {"realtek", -1}};
+    for (const auto &[family, keyOffset] : families) {
+        SCOPED_TRACE(family);
         useController(family);
-        ASSERT_EQ(updateSecurityKey(0x0000BEEFu), 0) << family;
-        EXPECT_EQ(returnSecurityKey(), 0x0000BEEFu) << family;
+        std::vector<uint8_t> before = sim::nicEeprom(root);
+        ASSERT_EQ(updateSecurityKey(0x0000BEEFu), 0);
+        if (keyOffset < 0) {
+            // The Realtek's EEPROM is never driven: the key still reads as all ones.
+            EXPECT_EQ(returnSecurityKey(), 0xFFFFFFFFu);
+            EXPECT_EQ(sim::nicEeprom(root), before);
+            continue;
+        }
         ASSERT_EQ(getEpromAssets(&record), 0);
-        EXPECT_STREQ(record.securityKey, "0000BEEF") << family;
+        EXPECT_STREQ(record.securityKey, "0000BEEF");
         ASSERT_EQ(updateSecurityKey(0xA1B2C3D4u), 0);
-        EXPECT_EQ(returnSecurityKey(), 0xA1B2C3D4u) << family;
-        const FamilyLayout &layout = std::string(family) == "jmicron" ? kLayouts[2] : kLayouts[0];
-        EXPECT_EQ(keyAt(sim::nicEeprom(root), layout.keyOffset), 0xA1B2C3D4u) << family;
-        EXPECT_GE(assets_test::logCount("[3] Calling writeEepromAssetValues"), 2);
+        EXPECT_EQ(returnSecurityKey(), 0xA1B2C3D4u);
+        EXPECT_EQ(keyAt(sim::nicEeprom(root), keyOffset), 0xA1B2C3D4u);
         sim::resetPortBus();
     }
-    // The Realtek's EEPROM is never driven: the key still reads as all ones.
-    useController("realtek");
-    std::vector<uint8_t> before = sim::nicEeprom(root);
-    EXPECT_EQ(updateSecurityKey(0x12345678u), 0);
-    EXPECT_EQ(returnSecurityKey(), 0xFFFFFFFFu);
-    EXPECT_EQ(sim::nicEeprom(root), before);
 }
 
 TEST_F(AssetValuesTest, SetStoresTheRecordsSerialAndKeyText) {
@@ -131,25 +91,17 @@ TEST_F(AssetValuesTest, SetStoresTheRecordsSerialAndKeyText) {
     ASSERT_EQ(setEpromAssets(&record), 0);
     std::vector<uint8_t> eeprom = sim::nicEeprom(root);
     EXPECT_EQ(keyAt(eeprom, 44), 0x00C0FFEEu);
-    EXPECT_EQ(std::string(eeprom.begin() + 52, eeprom.begin() + 63), "SN123456789");
+    EXPECT_EQ(eepromText(eeprom, 52, 11), "SN123456789");
     // The record holds the values written, as text.
     EXPECT_STREQ(record.securityKey, "00C0FFEE");
     EXPECT_STREQ(record.serialNumber, "SN123456789");
     EXPECT_EQ(assets_test::logCount("[3] 00C0FFEE"), 1);
-    EXPECT_EQ(assets_test::logCount("[3] After writing Serial no\t:"), 1);
-
-    record = PlatformData{};
-    ASSERT_EQ(getEpromAssets(&record), 0);
-    EXPECT_STREQ(record.securityKey, "00C0FFEE");
-    EXPECT_EQ(std::string(record.serialNumber, 11), "SN123456789");
 
     // A shorter serial number is stored with zeros after it.
     std::strcpy(record.serialNumber, "AB12");
     std::strcpy(record.securityKey, "DEADBEEF");
     ASSERT_EQ(setEpromAssets(&record), 0);
-    eeprom = sim::nicEeprom(root);
-    EXPECT_EQ(std::string(eeprom.begin() + 52, eeprom.begin() + 63),
-              std::string("AB12\0\0\0\0\0\0\0", 11));
+    EXPECT_EQ(eepromText(sim::nicEeprom(root), 52, 11), std::string("AB12\0\0\0\0\0\0\0", 11));
     EXPECT_STREQ(record.serialNumber, "AB12");
     EXPECT_EQ(returnSecurityKey(), 0xDEADBEEFu);
 }
@@ -159,60 +111,55 @@ TEST_F(AssetValuesTest, SetRefusesAKeyTextThatIsNotEightHexDigits) {
     std::vector<uint8_t> before = sim::nicEeprom(root);
     for (const char *key : {"", "1234567", "123456789", "12345G78", "0x123456", " 1234567",
                             "1234567\n", "-1234567"}) {
-        record = PlatformData{};
+        SCOPED_TRACE(key);
         std::strcpy(record.serialNumber, "SN123456789");
         std::strcpy(record.securityKey, key);
         support::clearLog();
-        EXPECT_EQ(setEpromAssets(&record), -1) << "'" << key << "'";
-        EXPECT_EQ(assets_test::logCount("is not 8 hexadecimal digits: nothing written"), 1) << key;
+        EXPECT_EQ(setEpromAssets(&record), -1);
+        EXPECT_EQ(assets_test::logCount("is not 8 hexadecimal digits: nothing written"), 1);
         EXPECT_STREQ(record.securityKey, key);
     }
-    EXPECT_EQ(sim::nicEeprom(root), before);
-    EXPECT_EQ(sim::nicStats().eepromWrites, 0u);
     // A key field without a terminator in its first 1024 bytes is refused too.
     std::memset(record.securityKey, 'A', sizeof record.securityKey);
     EXPECT_EQ(setEpromAssets(&record), -1);
+    EXPECT_EQ(sim::nicEeprom(root), before);
+    EXPECT_EQ(sim::nicStats().eepromWrites, 0u);
 }
 
-TEST_F(AssetValuesTest, CmosBlockOnRealtekAndVia) {
-    useController("realtek");
+TEST_F(AssetValuesTest, CmosBlockPerFamily) {
     unsigned char block[IXO_CMOS_READ_SIZE + 4];
-    std::memset(block, 0x5A, sizeof block);
-    ASSERT_EQ(returnCMOSValue(block), 0);
-    // The Realtek's image is not read from the device: all ones.
-    EXPECT_EQ(std::vector<unsigned char>(block, block + IXO_CMOS_READ_SIZE),
-              std::vector<unsigned char>(IXO_CMOS_READ_SIZE, 0xFF));
-    EXPECT_EQ(block[IXO_CMOS_READ_SIZE], 0x5A);
-    std::vector<uint8_t> before = sim::nicEeprom(root);
     unsigned char update[IXO_CMOS_WRITE_SIZE];
     std::memset(update, 0x42, sizeof update);
-    EXPECT_EQ(updateCMOSValue(update), 0);
-    EXPECT_EQ(sim::nicEeprom(root), before);
-    sim::resetPortBus();
-
-    for (const char *family : {"rhine", "jmicron"}) {
+    // The Realtek's image is not read from the device: all ones.
+    const std::pair<std::string, unsigned char> families[] = {
+        {"realtek", 0xFF}, {"rhine", 0x00}, {"jmicron", 0x00}};
+    for (const auto &[family, fill] : families) {
+        SCOPED_TRACE(family);
         useController(family);
         std::memset(block, 0x5A, sizeof block);
-        ASSERT_EQ(returnCMOSValue(block), 0) << family;
+        ASSERT_EQ(returnCMOSValue(block), 0);
         EXPECT_EQ(std::vector<unsigned char>(block, block + IXO_CMOS_READ_SIZE),
-                  std::vector<unsigned char>(IXO_CMOS_READ_SIZE, 0x00))
-            << family;
+                  std::vector<unsigned char>(IXO_CMOS_READ_SIZE, fill));
+        EXPECT_EQ(block[IXO_CMOS_READ_SIZE], 0x5A);
+        if (family == "realtek") {
+            std::vector<uint8_t> before = sim::nicEeprom(root);
+            EXPECT_EQ(updateCMOSValue(update), 0);
+            EXPECT_EQ(sim::nicEeprom(root), before);
+        }
         sim::resetPortBus();
     }
-
     // On a VIA controller the block changes no value, but the EEPROM is
     // written again with its checksums.
     useController("rhine");
-    before = sim::nicEeprom(root);
+    std::vector<uint8_t> before = sim::nicEeprom(root);
     ASSERT_EQ(updateCMOSValue(update), 0);
     std::vector<uint8_t> after = sim::nicEeprom(root);
     EXPECT_EQ(keyAt(after, 44), keyAt(before, 44));
-    EXPECT_EQ(std::string(after.begin() + 52, after.begin() + 64),
-              std::string(before.begin() + 52, before.begin() + 64));
+    EXPECT_EQ(eepromText(after, 52, 12), eepromText(before, 52, 12));
     EXPECT_GT(sim::nicStats().eepromWrites, 0u);
 }
 
-TEST_F(AssetValuesTest, SmbiosKeyWithoutAnyController) {
+TEST_F(AssetValuesTest, SmbiosKeyWhenTheSettingSaysSo) {
     removeController();
     setOemStrings({"tyvo-securitykey=0A1B2C3D", "tpm=01"});
     setSmbiosFlag("1");
@@ -221,12 +168,16 @@ TEST_F(AssetValuesTest, SmbiosKeyWithoutAnyController) {
     EXPECT_EQ(sim::portAccesses(), 0u);
     EXPECT_TRUE(sim::ioplCalls().empty());
 
-    // With a controller the flag still decides.
+    // With a controller the setting still decides: 1, true or yes in any case.
     useController("rhine");
     uint32_t eepromKey = keyAt(sim::nicEeprom(root), 44);
-    EXPECT_EQ(returnSecurityKey(), 0x0A1B2C3Du);
-    setSmbiosFlag("0");
-    EXPECT_EQ(returnSecurityKey(), eepromKey);
+    const std::pair<const char *, uint32_t> settings[] = {
+        {"1", 0x0A1B2C3Du}, {"true", 0x0A1B2C3Du}, {"YES", 0x0A1B2C3Du}, {"0", eepromKey},
+        {"no", eepromKey},  {"", eepromKey},       {"2", eepromKey}};
+    for (const auto &[value, key] : settings) {
+        setSmbiosFlag(value);
+        EXPECT_EQ(returnSecurityKey(), key) << value;
+    }
 
     // A key text that is not 8 digits converts to 0, with the agent's error.
     setSmbiosFlag("true");
@@ -255,25 +206,23 @@ TEST_F(AssetValuesTest, FixedKeysOfTheMakersMClassWhenTheEepromCannotBeRead) {
     removeDeviceFile("/tmp/FixedDevice");
     EXPECT_EQ(returnSecurityKey(), 0u);
 
+    // Maker and model are compared by their first 4 and 7 characters.
     writeDrive("/dev/sda", {{0, 0x80, 0x83, 63, 100}});
     writeDeviceFile("/tmp/FixedDevice", "sda\n");
-    for (const auto &[maker, model] :
-         std::vector<std::pair<std::string, std::string>>{{"Norv", "M CLASS MT410"},
-                                                          {"TYVO", "H CLASS HT520"},
-                                                          {"tyvo", "M CLASS MT410"},
-                                                          {"TYVO", "M CLAS"}}) {
+    const std::tuple<const char *, const char *, uint32_t> devices[] = {
+        {"Norv", "M CLASS MT410", 1u}, {"TYVO", "H CLASS HT520", 1u},
+        {"tyvo", "M CLASS MT410", 1u}, {"TYVO", "M CLAS", 1u},
+        {"TYVO Corp.", "M CLASSIC", 0x93A15D27u}};
+    for (const auto &[maker, model, key] : devices) {
         setMakerAndModel(maker, model);
-        EXPECT_EQ(returnSecurityKey(), 1u) << maker << " " << model;
+        EXPECT_EQ(returnSecurityKey(), key) << maker << " " << model;
     }
-    setMakerAndModel("TYVO Corp.", "M CLASSIC");
-    EXPECT_EQ(returnSecurityKey(), 0x93A15D27u);
 }
 
 TEST_F(AssetValuesTest, FailedTransfersLeaveBuffersAndReportTheirMessages) {
     removeController();
     std::strcpy(record.serialNumber, "KEEP");
     std::strcpy(record.securityKey, "KEEPKEY");
-    support::clearLog();
     EXPECT_EQ(getEpromAssets(&record), -1);
     EXPECT_STREQ(record.serialNumber, "KEEP");
     EXPECT_STREQ(record.securityKey, "KEEPKEY");
@@ -286,8 +235,6 @@ TEST_F(AssetValuesTest, FailedTransfersLeaveBuffersAndReportTheirMessages) {
     unsigned char block[IXO_CMOS_READ_SIZE] = {7};
     EXPECT_EQ(returnCMOSValue(block), -1);
     EXPECT_EQ(block[0], 7);
-
-    support::clearLog();
     EXPECT_EQ(updateCMOSValue(block), -1);
     EXPECT_EQ(assets_test::logCount("[3]  writeEepromAssetValues KORVEL falied"), 1);
     EXPECT_EQ(updateSecurityKey(1), -1);
@@ -296,8 +243,8 @@ TEST_F(AssetValuesTest, FailedTransfersLeaveBuffersAndReportTheirMessages) {
     std::strcpy(record.securityKey, "12345678");
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(setEpromAssets(&record), -1);
-    std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_THAT(out, HasSubstr("not able to read Eeprom Asset Values:\n"));
+    EXPECT_THAT(::testing::internal::GetCapturedStdout(),
+                HasSubstr("not able to read Eeprom Asset Values:\n"));
     EXPECT_STREQ(record.securityKey, "12345678");
 
     EXPECT_EQ(getEpromAssets(nullptr), -1);

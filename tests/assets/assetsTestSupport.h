@@ -1,14 +1,18 @@
 // Helpers shared by the imaging-asset suites: log counting, writing the
-// simulated device's files, its firmware strings and its drives.
+// simulated device's files, its firmware strings, its drives and its settings.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "agent/registry.h"
+#include "ixo/agent.h"
+#include "ixo/platform_data.h"
 #include "sim/nicModels.h"
 #include "sim/sim.h"
 #include "tests/support/support.h"
@@ -29,26 +33,22 @@ inline int logCount(const std::string &text) {
 // The log's messages in order (what follows "] " on each line).
 inline std::vector<std::string> logMessages() {
     std::vector<std::string> messages;
-    std::string log = support::logText();
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find('\n', start);
-        std::string line =
-            log.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::istringstream log(support::logText());
+    for (std::string line; std::getline(log, line);) {
         size_t mark = line.find("] ");
         if (mark != std::string::npos) {
             messages.push_back(line.substr(mark + 2));
         }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
     }
     return messages;
 }
 
 class AssetDeviceTest : public support::SimDeviceTest {
 protected:
+    void TearDown() override {
+        freePlatformData(&record);
+        support::SimDeviceTest::TearDown();
+    }
     // Writes a file of the device, making its directories.
     void writeDeviceFile(const std::string &devicePath, const std::string &content) {
         std::string path = hostPath(devicePath);
@@ -70,13 +70,9 @@ protected:
     void setOemStrings(const std::vector<std::string> &strings) {
         std::string raw = {11, 5, 0x00, 0x0B, static_cast<char>(strings.size())};
         for (const std::string &text : strings) {
-            raw += text;
-            raw += '\0';
+            raw += text + '\0';
         }
-        if (strings.empty()) {
-            raw += '\0';
-        }
-        raw += '\0';
+        raw += strings.empty() ? std::string(2, '\0') : std::string(1, '\0');
         writeDeviceFile("/sys/firmware/dmi/entries/11-0/raw", raw);
     }
     // A drive image whose sector 0 is the given master boot record.
@@ -94,6 +90,15 @@ protected:
     }
     // No network controller the library knows.
     void removeController() { removeDeviceFile("/proc/bus/pci/devices"); }
+    // The agent setting that takes the security key from SMBIOS.
+    void setSmbiosFlag(const std::string &value) {
+        std::string error;
+        ASSERT_TRUE(
+            agent::registrySet("/tmp/system.conf", "IxoSettings", "useSmbios", value, &error))
+            << error;
+    }
+
+    PlatformData record{};
 };
 
 }  // namespace assets_test

@@ -1,79 +1,61 @@
 // The agent's SMBIOS services as the library uses them: strings from the
-// DMI files and the OEM strings of the device root, the key's text form and
-// the setting that chooses SMBIOS for the key.
+// DMI files and the OEM strings of the device root, and the key's text form.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "agent/registry.h"
-#include "ixo/agent.h"
 #include "tests/assets/assetsTestSupport.h"
-#include "tests/support/support.h"
 
 namespace {
 
 class SmbiosServicesTest : public assets_test::AssetDeviceTest {
 protected:
     // Reads into a buffer guarded on both sides; fails the test when the
-    // service wrote outside size bytes.
-    std::string read(const char *keyword, int size, int *result = nullptr) {
+    // service wrote outside size bytes or left the text unterminated.
+    std::string read(const char *keyword, int size, int *result) {
         std::vector<char> guarded(static_cast<size_t>(size) + 16, '#');
-        int answer = ReadDmiString(keyword, guarded.data() + 8, size);
-        if (result != nullptr) {
-            *result = answer;
-        }
-        for (int index = 0; index < 8; ++index) {
-            EXPECT_EQ(guarded[static_cast<size_t>(index)], '#') << keyword;
-            EXPECT_EQ(guarded[static_cast<size_t>(size) + 8 + static_cast<size_t>(index)], '#')
-                << keyword;
-        }
-        if (size <= 0) {
-            return std::string(guarded.data() + 8, 0);
-        }
-        const char *text = guarded.data() + 8;
-        size_t length = strnlen(text, static_cast<size_t>(size));
-        EXPECT_LT(length, static_cast<size_t>(size)) << keyword << ": not terminated";
-        return std::string(text, length);
+        char *buffer = guarded.data() + 8;
+        *result = ReadDmiString(keyword, buffer, size);
+        EXPECT_EQ(std::string(guarded.data(), 8), std::string(8, '#'));
+        EXPECT_EQ(std::string(buffer + size, 8), std::string(8, '#'));
+        size_t length = strnlen(buffer, static_cast<size_t>(size));
+        EXPECT_LT(length, static_cast<size_t>(size)) << "not terminated";
+        return std::string(buffer, length);
     }
     void writeOemEntry(const std::string &entry, const std::string &raw) {
         writeDeviceFile("/sys/firmware/dmi/entries/" + entry + "/raw", raw);
     }
 };
 
-TEST_F(SmbiosServicesTest, MakerAndModelFromTheDmiFiles) {
+TEST_F(SmbiosServicesTest, StringsFromTheDmiFilesAndTheOemStrings) {
     setMakerAndModel("TYVO", "M CLASS MT410");
-    int result = -7;
-    EXPECT_EQ(read("system-manufacturer", 128, &result), "TYVO");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(read("system-product-name", 128), "M CLASS MT410");
-    EXPECT_EQ(read("system-product-name", 8), "M CLASS");
-    EXPECT_EQ(read("system-product-name", 1), "");
     writeDeviceFile("/sys/class/dmi/id/bios_version", "Z1.0.7\n");
-    EXPECT_EQ(read("bios-version", 32), "Z1.0.7");
-
-    removeDeviceFile("/sys/class/dmi/id/sys_vendor");
-    EXPECT_EQ(read("system-manufacturer", 128, &result), "");
-    EXPECT_EQ(result, -1);
-}
-
-TEST_F(SmbiosServicesTest, OemStringsByKeyword) {
     setOemStrings(
         {"Cisco Systems, Inc.", "tpmx=99", "tpm=01", "tyvo-securitykey=0000BEEF", "tpm=11"});
-    EXPECT_EQ(read("tpm", 12), "01");
-    EXPECT_EQ(read("tyvo-securitykey", 10), "0000BEEF");
-    EXPECT_EQ(read("tyvo-securitykey", 5), "0000");
+    const std::tuple<const char *, int, const char *, int> cases[] = {
+        {"system-manufacturer", 128, "TYVO", 0}, {"system-product-name", 128, "M CLASS MT410", 0},
+        {"system-product-name", 8, "M CLASS", 0}, {"system-product-name", 1, "", 0},
+        {"bios-version", 32, "Z1.0.7", 0},        {"tpm", 12, "01", 0},
+        {"tyvo-securitykey", 10, "0000BEEF", 0},  {"tyvo-securitykey", 5, "0000", 0},
+        {"Cisco Systems, Inc.", 64, "", -1},      {"secret", 64, "", -1}};
+    for (const auto &[keyword, size, expected, expectedResult] : cases) {
+        SCOPED_TRACE(std::string(keyword) + " " + std::to_string(size));
+        int result = -7;
+        EXPECT_EQ(read(keyword, size, &result), expected);
+        EXPECT_EQ(result, expectedResult);
+    }
+    removeDeviceFile("/sys/class/dmi/id/sys_vendor");
     int result = 0;
-    EXPECT_EQ(read("Cisco Systems, Inc.", 64, &result), "");
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(read("secret", 64, &result), "");
+    EXPECT_EQ(read("system-manufacturer", 128, &result), "");
     EXPECT_EQ(result, -1);
 
     // Several structures: in the firmware's order, 11-2 before 11-10.
     writeOemEntry("11-10", std::string("\x0B\x05\x10\x0B\x01tag=ten\0\0", 15));
     writeOemEntry("11-2", std::string("\x0B\x05\x02\x0B\x01tag=two\0\0", 15));
-    EXPECT_EQ(read("tag", 16), "two");
+    EXPECT_EQ(read("tag", 16, &result), "two");
 }
 
 TEST_F(SmbiosServicesTest, DamagedOemStructuresAreNotRead) {
@@ -87,16 +69,15 @@ TEST_F(SmbiosServicesTest, DamagedOemStructuresAreNotRead) {
     EXPECT_EQ(read("tpm", 12, &result), "");
     EXPECT_EQ(result, -1);
     writeOemEntry("11-4", std::string("\x0B\x05\x00\x0B\x01tpm=10", 11));
-    EXPECT_EQ(read("tpm", 12), "10");
+    EXPECT_EQ(read("tpm", 12, &result), "10");
 }
 
 TEST_F(SmbiosServicesTest, NothingIsWrittenWithoutRoom) {
     setMakerAndModel("TYVO", "M CLASS MT410");
-    int result = 0;
-    read("system-manufacturer", 0, &result);
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(ReadDmiString("system-manufacturer", nullptr, 10), -1);
     char buffer[4] = "abc";
+    EXPECT_EQ(ReadDmiString("system-manufacturer", buffer, 0), -1);
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_EQ(ReadDmiString("system-manufacturer", nullptr, 10), -1);
     EXPECT_EQ(ReadDmiString(nullptr, buffer, sizeof buffer), -1);
     EXPECT_STREQ(buffer, "");
 }
@@ -114,18 +95,6 @@ TEST_F(SmbiosServicesTest, KeyTextIsEightHexadecimalDigits) {
     support::clearLog();
     EXPECT_EQ(convertSecurityKey(nullptr), 0u);
     EXPECT_EQ(assets_test::logCount("[1] no security key text"), 1);
-}
-
-TEST_F(SmbiosServicesTest, TheSettingChoosesSmbios) {
-    EXPECT_EQ(useSmbiosFlagEnabled(), 0);
-    for (const auto &[value, expected] : std::vector<std::pair<std::string, int>>{
-             {"1", 1}, {"true", 1}, {"YES", 1}, {"0", 0}, {"no", 0}, {"", 0}, {"2", 0}}) {
-        std::string error;
-        ASSERT_TRUE(
-            agent::registrySet("/tmp/system.conf", "IxoSettings", "useSmbios", value, &error))
-            << error;
-        EXPECT_EQ(useSmbiosFlagEnabled(), expected) << value;
-    }
 }
 
 }  // namespace

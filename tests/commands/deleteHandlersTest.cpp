@@ -1,119 +1,93 @@
 // "deleteFile" and "deleteDirectory" with their lockout and write-filter
 // brackets, on the simulated device.
-#include <sys/stat.h>
+#include <filesystem>
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "ixo/guards.h"
-#include "ixo/seams.h"
-#include "sim/sim.h"
 #include "tests/commands/commandTestSupport.h"
-#include "tests/support/support.h"
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
+using namespace commandtest;
 
 namespace {
 
-struct RunnerObservation {
-    std::string line;
-    bool lockedOut;
-    bool targetExists;
-};
-
-std::vector<RunnerObservation> observations;
+Lines observations;
 std::string observedTarget;
 
-// Notes the state of the device each time a program runs, then runs it.
+// Notes each line run with the state of the device at that moment, then runs it.
 int observingRunner(const char *line) {
-    observations.push_back({line, userLockedOut() == 1, support::exists(observedTarget)});
+    observations.push_back(std::string(line) + (userLockedOut() == 1 ? ", locked" : ", unlocked") +
+                           (support::exists(observedTarget) ? ", present" : ", absent"));
     return sim::recordingRunner(line);
 }
 
-class DeleteHandlersTest : public support::SimDeviceTest {
+class DeleteHandlersTest : public HandlerTest {
 protected:
     void SetUp() override {
-        support::SimDeviceTest::SetUp();
+        HandlerTest::SetUp();
         observations.clear();
         ixoSetCommandRunner(observingRunner);
     }
-    void TearDown() override {
-        ixoSetCommandRunner(sim::recordingRunner);
-        if (userLockedOut()) {
-            endUserLockoutDialog();
-        }
-        support::SimDeviceTest::TearDown();
-    }
-
-    commandtest::Outcome run(const std::string &name,
-                             const std::vector<std::pair<std::string, std::string>> &parameters) {
-        agent::CommandPtr command = commandtest::makeCommand(name, parameters);
-        EXPECT_TRUE(command);
-        return commandtest::runHandler(commandtest::handlerFor(name), command.get());
-    }
 };
 
-TEST_F(DeleteHandlersTest, FileOnTheFilteredRootIsDeletedInsideBothBrackets) {
-    support::writeFile(hostPath("/etc/old.conf"), "x");
-    observedTarget = hostPath("/etc/old.conf");
+TEST_F(DeleteHandlersTest, FilteredRootIsChangedOnlyInsideBothBrackets) {
+    ASSERT_TRUE(std::filesystem::create_directories(hostPath("/etc/old/sub")));
+    write("/etc/old/sub/file");
+    write("/etc/old.conf");
+    write("/etc/file");
+    const struct {
+        bool directory;
+        const char *path;
+        bool deleted;
+    } cases[] = {
+        // The wrong kind is an error, not a guess.
+        {false, "/etc/old/sub", false}, {true, "/etc/file", false},
+        {false, "/etc/absent.conf", false}, {false, "/etc/old.conf", true}, {true, "/etc/old", true},
+    };
+    auto state = [](bool present) { return present ? ", present" : ", absent"; };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        observations.clear();
+        support::clearLog();
+        observedTarget = hostPath(c.path);
+        bool existed = exists(c.path);
+        bool kept = existed && !c.deleted;
 
-    commandtest::Outcome outcome =
-        run("deleteFile", {{"file", "/etc/old.conf"}, {"lockoutUser", "true"}});
+        Outcome outcome = run(c.directory ? "deleteDirectory" : "deleteFile",
+                              {{c.directory ? "directory" : "file", c.path}, {"lockoutUser", "true"}});
 
-    EXPECT_EQ(outcome.result, 0);
-    EXPECT_FALSE(outcome.hasErrorClass);
-    EXPECT_FALSE(outcome.hasMessage);
-    EXPECT_FALSE(outcome.hasResponse);
-    EXPECT_FALSE(support::exists(hostPath("/etc/old.conf")));
-    // Lockout first, filter lifted before and restored after the deletion,
-    // lockout ended last.
-    ASSERT_EQ(observations.size(), 2u);
-    EXPECT_EQ(observations[0].line, "sudo su -c \"rw\"");
-    EXPECT_TRUE(observations[0].lockedOut);
-    EXPECT_TRUE(observations[0].targetExists);
-    EXPECT_EQ(observations[1].line, "sudo su -c \"ro\"");
-    EXPECT_TRUE(observations[1].lockedOut);
-    EXPECT_FALSE(observations[1].targetExists);
-    EXPECT_EQ(userLockedOut(), 0);
-    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
-    EXPECT_THAT(support::logText(), Not(HasSubstr("User not currently locked out")));
-}
-
-TEST_F(DeleteHandlersTest, WritableRootIsLeftAsItWas) {
-    ASSERT_TRUE(sim::setMountOptions(root, "/", "rw,noatime"));
-    support::writeFile(hostPath("/etc/old.conf"), "x");
-    EXPECT_EQ(run("deleteFile", {{"file", "/etc/old.conf"}}).result, 0);
-    EXPECT_THAT(observations, IsEmpty());
-    EXPECT_EQ(sim::mountOptions(root, "/"), "rw,noatime");
-    // Without "lockoutUser" the bracket still ends a lockout, and only logs.
-    EXPECT_THAT(support::logText(), HasSubstr("User not currently locked out"));
+        if (c.deleted) {
+            EXPECT_EQ(outcome, Outcome{});
+        } else {
+            EXPECT_EQ(outcome.result, -1);
+            EXPECT_EQ(outcome.errorClass, "file_error");
+            EXPECT_THAT(outcome.message.value_or(""), HasSubstr(c.path));
+        }
+        // Lockout first, the filter lifted before the deletion and restored
+        // after it, the lockout ended last.
+        EXPECT_THAT(observations,
+                    ElementsAre(std::string("sudo su -c \"rw\", locked") + state(existed),
+                                std::string("sudo su -c \"ro\", locked") + state(kept)));
+        EXPECT_EQ(exists(c.path), kept);
+        EXPECT_EQ(userLockedOut(), 0);
+        EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+        EXPECT_THAT(support::logText(), Not(HasSubstr(notLockedOut)));
+    }
+    EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
 }
 
 TEST_F(DeleteHandlersTest, ReadOnlyHomeIsRefusedByTheFilterButDeletionIsTried) {
     ASSERT_TRUE(sim::setMountOptions(root, "/home", "ro"));
-    support::writeFile(hostPath("/home/root/notes.txt"), "x");
-    EXPECT_EQ(run("deleteFile", {{"file", "/home/root/notes.txt"}}).result, 0);
-    EXPECT_FALSE(support::exists(hostPath("/home/root/notes.txt")));
+    write("/home/root/notes.txt");
+    EXPECT_EQ(run("deleteFile", {{"file", "/home/root/notes.txt"}}), Outcome{});
+    EXPECT_FALSE(exists("/home/root/notes.txt"));
     EXPECT_THAT(observations, IsEmpty());
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("attempt to make something writable that doesn't have write "
-                               "filter: '/home/root/notes.txt'"));
-    EXPECT_THAT(log, HasSubstr("attempt to make something read only that doesn't have write "
-                               "filter '/home/root/notes.txt'"));
+    EXPECT_THAT(support::logText(), HasSubstr("attempt to make something writable that doesn't have "
+                                              "write filter: '/home/root/notes.txt'"));
+    EXPECT_THAT(support::logText(), HasSubstr("attempt to make something read only that doesn't "
+                                              "have write filter '/home/root/notes.txt'"));
 }
 
 TEST_F(DeleteHandlersTest, MissingParameterChangesNothing) {
     for (const char *name : {"deleteFile", "deleteDirectory"}) {
-        commandtest::Outcome outcome = run(name, {{"lockoutUser", "true"}, {"path", "/etc"}});
-        EXPECT_EQ(outcome.result, -1) << name;
-        EXPECT_FALSE(outcome.hasErrorClass) << name;
-        EXPECT_FALSE(outcome.hasMessage) << name;
+        EXPECT_EQ(run(name, {{"lockoutUser", "true"}, {"path", "/etc"}}), Outcome{-1}) << name;
     }
     EXPECT_THAT(observations, IsEmpty());
     EXPECT_EQ(userLockedOut(), 0);
@@ -121,65 +95,23 @@ TEST_F(DeleteHandlersTest, MissingParameterChangesNothing) {
 }
 
 TEST_F(DeleteHandlersTest, LockoutThatCannotStartStopsTheCommand) {
-    support::writeFile(hostPath("/etc/keep.conf"), "x");
+    write("/etc/keep.conf");
     ASSERT_EQ(beginUserLockoutDialog(), 0);
-    commandtest::Outcome outcome =
-        run("deleteFile", {{"file", "/etc/keep.conf"}, {"lockoutUser", "true"}});
-    EXPECT_EQ(outcome.result, -1);
-    EXPECT_EQ(outcome.errorClass, "error");
-    EXPECT_EQ(outcome.message, "Unable to initiate User lockout screen");
-    EXPECT_TRUE(support::exists(hostPath("/etc/keep.conf")));
+    EXPECT_EQ(run("deleteFile", {{"file", "/etc/keep.conf"}, {"lockoutUser", "true"}}),
+              (Outcome{-1, "error", "Unable to initiate User lockout screen"}));
+    EXPECT_TRUE(exists("/etc/keep.conf"));
     EXPECT_THAT(observations, IsEmpty());
     // The lockout that was already up is not the command's to end.
     EXPECT_EQ(userLockedOut(), 1);
 }
 
 TEST_F(DeleteHandlersTest, OnlyTheExactWordTrueLocksTheUserOut) {
-    support::writeFile(hostPath("/home/root/a"), "x");
-    observedTarget = hostPath("/home/root/a");
-    ASSERT_TRUE(sim::setMountOptions(root, "/home", "rw"));
     for (const char *flag : {"True", "TRUE", "yes", "1", "true "}) {
-        support::writeFile(hostPath("/home/root/a"), "x");
-        EXPECT_EQ(run("deleteFile", {{"file", "/home/root/a"}, {"lockoutUser", flag}}).result, 0);
+        write("/home/root/a");
+        support::clearLog();
+        EXPECT_EQ(run("deleteFile", {{"file", "/home/root/a"}, {"lockoutUser", flag}}), Outcome{});
+        EXPECT_THAT(support::logText(), HasSubstr(notLockedOut)) << flag;
     }
-    for (const std::string &line : sim::programLog(root)) {
-        EXPECT_NE(line, "lockdlg");
-    }
-}
-
-TEST_F(DeleteHandlersTest, FailedDeletionReturnsTheServicesErrorAfterRestoring) {
-    commandtest::Outcome outcome =
-        run("deleteFile", {{"file", "/etc/absent.conf"}, {"lockoutUser", "true"}});
-    EXPECT_EQ(outcome.result, -1);
-    EXPECT_EQ(outcome.errorClass, "file_error");
-    EXPECT_THAT(outcome.message, HasSubstr("/etc/absent.conf"));
-    ASSERT_EQ(observations.size(), 2u);
-    EXPECT_EQ(observations[1].line, "sudo su -c \"ro\"");
-    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
-    EXPECT_EQ(userLockedOut(), 0);
-}
-
-TEST_F(DeleteHandlersTest, WrongKindIsAnErrorNotAGuess) {
-    ASSERT_EQ(mkdir(hostPath("/home/root/dir").c_str(), 0755), 0);
-    support::writeFile(hostPath("/home/root/file"), "x");
-    EXPECT_EQ(run("deleteFile", {{"file", "/home/root/dir"}}).errorClass, "file_error");
-    EXPECT_EQ(run("deleteDirectory", {{"directory", "/home/root/file"}}).errorClass, "file_error");
-    EXPECT_TRUE(support::exists(hostPath("/home/root/dir")));
-    EXPECT_TRUE(support::exists(hostPath("/home/root/file")));
-}
-
-TEST_F(DeleteHandlersTest, DirectoryGoesWithItsContent) {
-    ASSERT_EQ(mkdir(hostPath("/etc/addons.d/old").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(hostPath("/etc/addons.d/old/sub").c_str(), 0755), 0);
-    support::writeFile(hostPath("/etc/addons.d/old/sub/file"), "x");
-    observedTarget = hostPath("/etc/addons.d/old");
-    commandtest::Outcome outcome = run("deleteDirectory", {{"directory", "/etc/addons.d/old"}});
-    EXPECT_EQ(outcome.result, 0);
-    EXPECT_FALSE(support::exists(hostPath("/etc/addons.d/old")));
-    ASSERT_EQ(observations.size(), 2u);
-    EXPECT_TRUE(observations[0].targetExists);
-    EXPECT_FALSE(observations[1].targetExists);
-    EXPECT_TRUE(support::exists(hostPath("/etc/addons.d/IXO_AGENT/lockdlg")));
 }
 
 }  // namespace

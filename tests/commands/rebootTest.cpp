@@ -1,73 +1,45 @@
 // Reboot and power-off run their device programs in order, through the
 // runner, on the simulated device only.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "tests/commands/commandTestSupport.h"
 
-#include "ixo/agent.h"
-#include "ixo/commands.h"
-#include "sim/sim.h"
-#include "tests/support/support.h"
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+using namespace commandtest;
 
 namespace {
 
-const char partitionScript[] = "sh /etc/zeltinpartition/zeltinPartitionData.sh 6";
+using RebootTest = HandlerTest;
 
-class RebootTest : public support::SimDeviceTest {
-protected:
-    void TearDown() override {
-        poweroff2MBBios = 0;
-        support::SimDeviceTest::TearDown();
-    }
-};
-
-TEST_F(RebootTest, RebootWaitsThenRebootsTwice) {
-    poweroff2MBBios = 0;
-    EXPECT_EQ(pDeviceReboot(1), 0);
-    EXPECT_THAT(sim::recordedLines(), ElementsAre(partitionScript, "reboot -f", "reboot -f"));
-    EXPECT_THAT(support::sleeps(), ElementsAre(3));
-    EXPECT_THAT(sim::programLog(root),
-                ElementsAre("zeltinPartitionData.sh 6", "reboot -f", "reboot -f"));
-}
-
-TEST_F(RebootTest, TwoMegabyteBiosPowersOffBeforeRebooting) {
-    poweroff2MBBios = 1;
-    EXPECT_EQ(doRebootAfterCommit(), 0);
-    EXPECT_THAT(sim::recordedLines(), ElementsAre(partitionScript, "poweroff", "poweroff",
-                                                  "reboot -f", "reboot -f"));
-    EXPECT_THAT(support::sleeps(), ElementsAre(3));
-}
-
-TEST_F(RebootTest, RebootAfterCommitWithoutPowerCycle) {
-    poweroff2MBBios = 0;
-    EXPECT_EQ(doRebootAfterCommit(), 0);
-    EXPECT_THAT(sim::recordedLines(), ElementsAre(partitionScript, "reboot -f", "reboot -f"));
-    EXPECT_THAT(support::sleeps(), ElementsAre(3));
-}
-
-TEST_F(RebootTest, PowerOffOnce) {
-    poweroff2MBBios = 1;
-    EXPECT_EQ(pDeviceReboot(2), 0);
-    EXPECT_THAT(sim::recordedLines(), ElementsAre(partitionScript, "poweroff"));
-    EXPECT_THAT(support::sleeps(), ElementsAre(3));
-}
-
-TEST_F(RebootTest, UnknownModesOnlyRunThePartitionScript) {
-    for (int mode : {0, 3, -1}) {
-        sim::clearRecordedLines();
-        EXPECT_EQ(pDeviceReboot(mode), -1) << mode;
-        EXPECT_THAT(sim::recordedLines(), ElementsAre(partitionScript)) << mode;
-    }
-    EXPECT_THAT(support::sleeps(), IsEmpty());
-}
-
-TEST_F(RebootTest, FailingProgramsDoNotStopTheSequence) {
+TEST_F(RebootTest, EachModeRunsItsProgramsAfterThePartitionScriptWhateverTheyReturn) {
     sim::setKnob(root, "reboot.exit", "1");
     sim::setKnob(root, "zeltinPartitionData.sh.exit", "2");
-    EXPECT_EQ(pDeviceReboot(1), 0);
-    EXPECT_THAT(sim::recordedLines(), ElementsAre(partitionScript, "reboot -f", "reboot -f"));
+    const int afterCommit = 100;  // doRebootAfterCommit
+    const struct {
+        int mode;
+        int twoMegabyteBios;
+        int result;
+        Lines programs;
+    } cases[] = {
+        {1, 0, 0, {"reboot -f", "reboot -f"}},
+        {afterCommit, 1, 0, {"poweroff", "poweroff", "reboot -f", "reboot -f"}},
+        {2, 1, 0, {"poweroff"}},
+        {0, 1, -1, {}},
+        {3, 0, -1, {}},
+        {-1, 0, -1, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
+        sim::clearRecordedLines();
+        support::clearSleeps();
+        poweroff2MBBios = c.twoMegabyteBios;
+        EXPECT_EQ(c.mode == afterCommit ? doRebootAfterCommit() : pDeviceReboot(c.mode), c.result);
+        Lines expected = {"sh /etc/zeltinpartition/zeltinPartitionData.sh 6"};
+        expected.insert(expected.end(), c.programs.begin(), c.programs.end());
+        EXPECT_EQ(sim::recordedLines(), expected);
+        EXPECT_EQ(support::sleeps(), c.result == 0 ? std::vector<int>{3} : std::vector<int>{});
+    }
+    poweroff2MBBios = 0;
+    // The failures were seen, and did not stop the sequence.
+    EXPECT_THAT(support::logText(), HasSubstr("'reboot -f' returned 256"));
+    EXPECT_THAT(support::logText(), HasSubstr("zeltinPartitionData.sh 6' returned 512"));
 }
 
 }  // namespace

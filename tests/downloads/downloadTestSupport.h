@@ -1,17 +1,20 @@
-// A simulated device with the test HTTP server beside it, for the download
-// suites: the server serves a directory of its own, /private/ with the user
-// "bob" and a password that must never reach the log.
+// A simulated device with the test HTTP server beside it: the server serves a
+// directory of its own, /private/ with the user "bob" and a password that must
+// never reach the log.
 #pragma once
-
-#include <dirent.h>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "agent/base64.h"
 #include "agent/download.h"
+#include "agent/ixoagent.h"
+#include "tests/commands/commandTestSupport.h"
 #include "tests/downloads/testHttpServer.h"
 #include "tests/support/support.h"
 
@@ -32,19 +35,37 @@ inline std::string patternBytes(size_t length, unsigned seed = 1) {
     return bytes;
 }
 
-// The names in a host directory, "." and ".." left out.
-inline std::vector<std::string> directoryNames(const std::string &dir) {
-    std::vector<std::string> names;
-    if (DIR *handle = opendir(dir.c_str())) {
-        while (struct dirent *entry = readdir(handle)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        closedir(handle);
+struct Part {
+    std::string headers;
+    std::string body;
+};
+using Parameters = std::vector<std::pair<std::string, std::string>>;
+
+// A "downloadFileFromServer" command as a command file gives it.
+inline agent::CommandPtr downloadCommand(const Parameters &parameters,
+                                         const std::vector<Part> &parts) {
+    std::string xml = "<command name=\"downloadFileFromServer\"><parameters>";
+    for (const auto &[name, value] : parameters) {
+        xml += "<" + name + ">" + value + "</" + name + ">";
     }
-    return names;
+    xml += "</parameters>";
+    for (const Part &part : parts) {
+        xml += "<mimePart><headers>" + part.headers + "</headers><body encoding=\"base64\">" +
+               agent::detail::base64Encode(part.body) + "</body></mimePart>";
+    }
+    std::string error;
+    agent::CommandPtr command = agent::parseCommand(xml + "</command>", "download.xml", &error);
+    EXPECT_TRUE(command) << error;
+    return command;
+}
+
+inline commandtest::Outcome runDownload(const Parameters &parameters,
+                                        const std::vector<Part> &parts = {}) {
+    agent::CommandPtr command = downloadCommand(parameters, parts);
+    CommandHandlerFn handler = commandtest::handlerFor("downloadFileFromServer");
+    EXPECT_NE(handler, nullptr);
+    return command && handler ? commandtest::runHandler(handler, command.get())
+                              : commandtest::Outcome(-2);
 }
 
 class ServedDeviceTest : public support::SimDeviceTest {
@@ -58,43 +79,38 @@ protected:
         served = support::makeTempDir("served-");
         support::writeFile(served + "/a.bin", patternBytes(200 * 1024));
         support::writeFile(served + "/empty.bin", "");
-        passwordPath = served + ".pw";
-        support::writeFile(passwordPath, std::string(kPassword) + "\n");
+        support::writeFile(served + ".pw", std::string(kPassword) + "\n");
         std::string error;
         ASSERT_TRUE(server.start(std::string(IXO_SOURCE_DIR) + "/tests/downloads/httpServer.py",
-                                 served, kUser, passwordPath, 30, &error))
+                                 served, kUser, served + ".pw", 30, &error))
             << error;
     }
     void TearDown() override {
         server.stop();
         agent::setDownloadLimits(savedLimits);
         support::removeTree(served);
-        ::unlink(passwordPath.c_str());
+        ::unlink((served + ".pw").c_str());
         support::SimDeviceTest::TearDown();
     }
 
     std::string servedFile(const std::string &name) const {
         return support::readFile(served + "/" + name);
     }
-    // Names in the device directory that are not listed: stray temporary files.
-    std::vector<std::string> strays(const std::string &deviceDir,
-                                    const std::vector<std::string> &expected) const {
-        std::vector<std::string> found;
-        for (const std::string &name : directoryNames(hostPath(deviceDir))) {
-            bool listed = false;
-            for (const std::string &wanted : expected) {
-                listed = listed || wanted == name;
-            }
-            if (!listed) {
-                found.push_back(name);
-            }
+    std::string deviceFile(const std::string &devicePath) const {
+        return support::readFile(hostPath(devicePath));
+    }
+    // The names in a device directory, sorted: shows stray temporary files.
+    std::vector<std::string> entries(const std::string &deviceDir) const {
+        std::vector<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(hostPath(deviceDir))) {
+            names.push_back(entry.path().filename());
         }
-        return found;
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     TestHttpServer server;
     std::string served;
-    std::string passwordPath;
     agent::DownloadLimits savedLimits;
 };
 

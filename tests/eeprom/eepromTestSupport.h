@@ -1,17 +1,22 @@
-// Shared by the EEPROM suite: a simulated device whose PCI list the test
-// writes, asset records, and a port double that answers fixed values and
-// keeps every access with the delay units counted before it.
+// Shared by the EEPROM suite: a simulated device whose PCI list or network
+// controller the test sets, asset records, and a port double that answers
+// fixed values and keeps every access with the delay units counted before it.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ixo/eeprom.h"
+#include "sim/nicModels.h"
 #include "sim/sim.h"
 #include "tests/support/support.h"
 
@@ -36,23 +41,24 @@ inline std::string otherDevices() {
 }
 
 struct Record {
-    Record() { std::memset(bytes, 0, sizeof bytes); }
-    explicit Record(unsigned char mask) : Record() { bytes[0] = mask; }
+    explicit Record(unsigned char mask = 0) : bytes{mask} {}
     unsigned char *data() { return bytes; }
     unsigned char *slot(int index) { return bytes + EEPROM_ASSET_SLOT(index); }
     std::vector<uint8_t> slotBytes(int index, size_t count) {
         return std::vector<uint8_t>(slot(index), slot(index) + count);
     }
-    bool slotIsZero(int index) {
-        for (int at = 0; at < EEPROM_ASSET_SLOT_SIZE; ++at) {
-            if (slot(index)[at] != 0) {
-                return false;
-            }
-        }
-        return true;
+    bool slotsAreZero(std::initializer_list<int> indexes) {
+        const int size = EEPROM_ASSET_SLOT_SIZE;
+        return std::all_of(indexes.begin(), indexes.end(), [this](int index) {
+            return std::count(slot(index), slot(index) + size, 0) == size;
+        });
     }
     EepromAssetRecord bytes;
 };
+
+inline std::vector<uint8_t> bytesOf(const uint8_t *image, size_t first, size_t count) {
+    return std::vector<uint8_t>(image + first, image + first + count);
+}
 
 // Runs a transfer (readEepromAssetValues or writeEepromAssetValues) with
 // what it prints captured. On the device a port access below I/O privilege
@@ -68,67 +74,8 @@ inline int capturedTransfer(int (*operation)(unsigned char *), Record &record,
     return result;
 }
 
-struct Access {
-    bool write;
-    uint16_t port;
-    int width;
-    uint32_t value;
-    unsigned long delaysBefore;  // delay units since the previous access
-};
-
-// Answers reads from a table of fixed register values (others float high)
-// and keeps every access.
-class PortDouble {
-public:
-    PortDouble(uint16_t first, uint16_t count) : first_(first), count_(count) {}
-    void attach() {
-        sim::attachPortModel({first_, count_, this, &PortDouble::read, &PortDouble::write});
-    }
-    void answer(uint16_t port, uint32_t value) { values_[port] = value; }
-    // Long polls would keep millions of reads; writes are always kept.
-    void keepReads(bool keep) { keepReads_ = keep; }
-    const std::vector<Access> &accesses() const { return accesses_; }
-    std::vector<Access> writes() const {
-        std::vector<Access> found;
-        for (const Access &access : accesses_) {
-            if (access.write) {
-                found.push_back(access);
-            }
-        }
-        return found;
-    }
-
-private:
-    unsigned long sinceLast() {
-        unsigned long now = sim::delayUnits();
-        unsigned long since = now - lastDelays_;
-        lastDelays_ = now;
-        return since;
-    }
-    static uint32_t read(void *context, uint16_t port, int width) {
-        auto *self = static_cast<PortDouble *>(context);
-        auto found = self->values_.find(port);
-        uint32_t value = found != self->values_.end() ? found->second : 0xFFFFFFFFu;
-        unsigned long since = self->sinceLast();
-        if (self->keepReads_) {
-            self->accesses_.push_back({false, port, width, value, since});
-        }
-        return value;
-    }
-    static void write(void *context, uint16_t port, int width, uint32_t value) {
-        auto *self = static_cast<PortDouble *>(context);
-        self->accesses_.push_back({true, port, width, value, self->sinceLast()});
-    }
-
-    uint16_t first_;
-    uint16_t count_;
-    std::map<uint16_t, uint32_t> values_;
-    std::vector<Access> accesses_;
-    unsigned long lastDelays_ = 0;
-    bool keepReads_ = true;
-};
-
-// A simulated device with the test's PCI list; debug back at 0 afterwards.
+// A simulated device with the test's PCI list or controller; debug back at 0
+// afterwards.
 class EepromTest : public support::SimDeviceTest {
 protected:
     void TearDown() override {
@@ -138,17 +85,101 @@ protected:
     void writePciList(const std::string &content) {
         support::writeFile(hostPath("/proc/bus/pci/devices"), content);
     }
+    // Puts the family's controller on the bus; factory holds its EEPROM and
+    // ioBase the base the scan finds.
+    void attachNic(const std::string &family) {
+        std::string error;
+        ASSERT_TRUE(sim::writeNicDevice(root, family, &error)) << error;
+        ASSERT_TRUE(sim::attachNicModel(root, &error)) << error;
+        factory = sim::nicEeprom(root);
+        testing::internal::CaptureStdout();
+        pcidev_row *row = scan_proc_bus_pci();
+        testing::internal::GetCapturedStdout();
+        ASSERT_NE(row, nullptr);
+        ioBase = row->io_addr;
+    }
+    int transfer(int (*operation)(unsigned char *), Record &record) {
+        return capturedTransfer(operation, record, &printed);
+    }
+
+    std::vector<uint8_t> factory;
+    unsigned short ioBase = 0;
+    std::string printed;
 };
 
-// Sums over an image as the layouts define them.
-inline unsigned int byteSum(const uint8_t *image, int first, int last) {
-    unsigned int sum = 0;
-    for (int at = first; at <= last; ++at) {
-        sum += image[at];
-    }
-    return sum & 0xFF;
+struct Access {
+    bool write;
+    uint16_t port;
+    int width;
+    uint32_t value;              // compared for writes only
+    unsigned long delaysBefore;  // delay units since the previous access
+};
+inline Access R(uint16_t port, unsigned long delays, int width = 1) {
+    return {false, port, width, 0, delays};
+}
+inline Access W(uint16_t port, uint32_t value, unsigned long delays, int width = 1) {
+    return {true, port, width, value, delays};
 }
 
+inline void expectSequence(const std::vector<Access> &seen, const std::vector<Access> &expected) {
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t at = 0; at < seen.size(); ++at) {
+        SCOPED_TRACE("access " + std::to_string(at));
+        EXPECT_EQ(seen[at].write, expected[at].write);
+        EXPECT_EQ(seen[at].port, expected[at].port);
+        EXPECT_EQ(seen[at].width, expected[at].width);
+        EXPECT_EQ(seen[at].delaysBefore, expected[at].delaysBefore);
+        if (expected[at].write) {
+            EXPECT_EQ(seen[at].value, expected[at].value);
+        }
+    }
+}
+
+// Attaches itself at once, answers reads from a table of fixed register
+// values (others float high) and keeps every access.
+class PortDouble {
+public:
+    PortDouble(uint16_t first, uint16_t count, std::map<uint16_t, uint32_t> answers = {})
+        : answers(std::move(answers)) {
+        sim::attachPortModel({first, count, this, &PortDouble::read, &PortDouble::write});
+    }
+    PortDouble(const PortDouble &) = delete;
+    std::vector<Access> writes() const {
+        std::vector<Access> found;
+        std::copy_if(accesses.begin(), accesses.end(), std::back_inserter(found),
+                     [](const Access &access) { return access.write; });
+        return found;
+    }
+
+    std::map<uint16_t, uint32_t> answers;
+    std::vector<Access> accesses;
+
+private:
+    void keep(bool write, uint16_t port, int width, uint32_t value) {
+        accesses.push_back({write, port, width, value, sim::delayUnits() - lastDelays_});
+        lastDelays_ = sim::delayUnits();
+    }
+    static uint32_t read(void *context, uint16_t port, int width) {
+        auto *self = static_cast<PortDouble *>(context);
+        auto found = self->answers.find(port);
+        uint32_t value = found != self->answers.end() ? found->second : 0xFFFFFFFFu;
+        self->keep(false, port, width, value);
+        return value;
+    }
+    static void write(void *context, uint16_t port, int width, uint32_t value) {
+        static_cast<PortDouble *>(context)->keep(true, port, width, value);
+    }
+    unsigned long lastDelays_ = 0;
+};
+
+// A bare port bus, for the functions that take their I/O base as argument.
+class PortBusTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim::resetPortBus(); }
+    void TearDown() override { sim::resetPortBus(); }
+};
+
+// The word sum over an image's words first to last, as the layouts define it.
 inline unsigned int wordSum(const uint8_t *image, int first, int last) {
     unsigned int sum = 0;
     for (int word = first; word <= last; ++word) {

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "agent/platformBuilders.h"
@@ -31,6 +31,11 @@ inline Record newRecord() {
     return Record(static_cast<PlatformData *>(std::calloc(1, sizeof(PlatformData))));
 }
 
+inline bool allZero(const void *bytes, size_t size) {
+    const unsigned char *byte = static_cast<const unsigned char *>(bytes);
+    return std::all_of(byte, byte + size, [](unsigned char b) { return b == 0; });
+}
+
 template <size_t N>
 void setText(char (&field)[N], const std::string &text) {
     ASSERT_LT(text.size(), N);
@@ -38,28 +43,14 @@ void setText(char (&field)[N], const std::string &text) {
 }
 
 struct InterfaceSettings {
-    InterfaceSettings(std::string mac, uint32_t ipAssignmentType, std::string address,
-                      std::string netmask = "", std::string gateway = "",
-                      std::vector<std::string> dnsServers = {},
-                      std::vector<std::string> dnsSuffixes = {},
-                      std::vector<std::string> winsServers = {})
-        : mac(std::move(mac)),
-          ipAssignmentType(ipAssignmentType),
-          address(std::move(address)),
-          netmask(std::move(netmask)),
-          gateway(std::move(gateway)),
-          dnsServers(std::move(dnsServers)),
-          dnsSuffixes(std::move(dnsSuffixes)),
-          winsServers(std::move(winsServers)) {}
-
     std::string mac;
     uint32_t ipAssignmentType;
     std::string address;
-    std::string netmask;
-    std::string gateway;
-    std::vector<std::string> dnsServers;
-    std::vector<std::string> dnsSuffixes;
-    std::vector<std::string> winsServers;
+    std::string netmask{};
+    std::string gateway{};
+    std::vector<std::string> dnsServers{};
+    std::vector<std::string> dnsSuffixes{};
+    std::vector<std::string> winsServers{};
 };
 
 inline NetworkInterface *addInterface(PlatformData *record, const InterfaceSettings &wanted) {
@@ -116,14 +107,7 @@ inline void clearMacCache() {
     }
 }
 
-inline size_t listLength(const NetworkInterface *net) {
-    size_t count = 0;
-    for (; net != nullptr; net = net->next) {
-        ++count;
-    }
-    return count;
-}
-
+// The texts of a list; every entry, an interface too, begins with its text.
 template <typename Entry>
 std::vector<std::string> entryTexts(const Entry *entry) {
     std::vector<std::string> texts;
@@ -137,7 +121,6 @@ std::vector<std::string> entryTexts(const Entry *entry) {
 const char kEth0Mac[] = "00:40:63:C1:2A:01";
 const char kWlan0Mac[] = "00:40:63:C1:2A:02";
 const char kEth1Mac[] = "00:40:63:C1:2A:03";
-const char kPpp0Mac[] = "00:40:63:C1:2A:04";
 
 const char kDnsRestart[] = "/sbin/sudo su -c \"/usr/sbin/network_restart.sh DNS\"";
 const char kHostNameRestart[] = "/sbin/sudo su -c \"/usr/sbin/hostname_restart.sh\"";
@@ -145,17 +128,21 @@ const char kWindowManagerRestart[] =
     "/sbin/sudo su -c \"/etc/rc.d/rc.qvwm --no-auto-launch && echo QVWM_RESTART >> "
     "/tmp/qvwm-:0.0\"";
 
-// A simulated device with an empty MAC cache.
+// A simulated device with an empty MAC cache and an empty record.
 class PlatformTest : public support::SimDeviceTest {
 protected:
     void SetUp() override {
         support::SimDeviceTest::SetUp();
         clearMacCache();
     }
-    void TearDown() override {
-        clearMacCache();
-        support::SimDeviceTest::TearDown();
+
+    int apply() { return setPlatformData(record.get()); }
+
+    std::string persistent(const std::string &section, const std::string &key) {
+        return registryValue(kPersistent, section, key);
     }
+
+    Record record = newRecord();
 };
 
 }  // namespace platformtest

@@ -39,16 +39,18 @@ TEST_F(DeviceBuilderTest, LaysOutTheDevice) {
     EXPECT_TRUE(S_ISCHR(null.st_mode));
     EXPECT_EQ(null.st_rdev, makedev(1, 3));
 
-    // A freshly imaged device's registries.
-    EXPECT_NE(support::readFile(hostPath("/tmp/system.conf")).find("[system]\nversion=6.2.0\n"),
-              std::string::npos);
-    EXPECT_NE(support::readFile(hostPath("/home/root/system.conf")).find("[IxoSettings]"),
-              std::string::npos);
-    EXPECT_NE(support::readFile(hostPath("/etc/addons.d/VORBIX/config/iniFile.ini"))
-                  .find("[HKLM]\nSOFTWARE\\TELMARC\\VORBIX\\ListenPort=7070\n"),
-              std::string::npos);
-    EXPECT_NE(support::readFile(hostPath("/proc/meminfo")).find("MemTotal:"), std::string::npos);
-    EXPECT_NE(support::readFile(hostPath("/proc/cpuinfo")).find("processor"), std::string::npos);
+    // A freshly imaged device's registries and kernel files.
+    const struct {
+        const char *path;
+        const char *text;
+    } kContents[] = {{"/tmp/system.conf", "[system]\nversion=6.2.0\n"},
+                     {"/home/root/system.conf", "[IxoSettings]"},
+                     {"/etc/addons.d/VORBIX/config/iniFile.ini", "[HKLM]\nSOFTWARE\\TELMARC\\VORBIX\\ListenPort=7070\n"},
+                     {"/proc/meminfo", "MemTotal:"},
+                     {"/proc/cpuinfo", "processor"}};
+    for (const auto &c : kContents) {
+        EXPECT_NE(support::readFile(hostPath(c.path)).find(c.text), std::string::npos) << c.path;
+    }
     EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
     EXPECT_EQ(sim::mountOptions(root, "/temp"), "rw,nosuid,nodev");
 }

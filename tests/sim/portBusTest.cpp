@@ -2,20 +2,14 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
 #include "sim/sim.h"
 
 namespace {
 
-struct Access {
-    uint16_t port;
-    int width;
-    uint32_t value;
-    bool operator==(const Access &other) const {
-        return port == other.port && width == other.width && value == other.value;
-    }
-};
+using Access = std::tuple<uint16_t, int, uint32_t>;  // port, width, value
 
 // A model that answers every read with a fixed pattern and keeps every access.
 struct RecordingModel {
@@ -59,20 +53,7 @@ TEST_F(PortBusTest, SystemControlPortCountsDelayUnits) {
     EXPECT_EQ(sim::portAccesses(), 5u);
 }
 
-TEST_F(PortBusTest, UnclaimedPortsFloatHigh) {
-    RecordingModel model(0);
-    sim::attachPortModel(model.at(0xE000, 0x80));
-    EXPECT_EQ(io.in8(0xDFFF), 0xFF);
-    EXPECT_EQ(io.in16(0xE080), 0xFFFF);
-    EXPECT_EQ(io.in32(0x0CF8), 0xFFFFFFFFu);
-    io.out32(0xE080, 0x12345678);
-    EXPECT_TRUE(model.reads.empty());
-    EXPECT_TRUE(model.writes.empty());
-    EXPECT_EQ(sim::portAccesses(), 4u);
-    EXPECT_EQ(sim::delayUnits(), 0u);
-}
-
-TEST_F(PortBusTest, ModelsGetTheirPortsAtEveryWidth) {
+TEST_F(PortBusTest, ModelsGetTheirPortsAtEveryWidthAndUnclaimedPortsFloatHigh) {
     RecordingModel first(0x12345678);
     RecordingModel second(0xCAFEF00D);
     sim::attachPortModel(first.at(0xE000, 0x80));
@@ -84,12 +65,17 @@ TEST_F(PortBusTest, ModelsGetTheirPortsAtEveryWidth) {
     io.out8(0xE010, 0xAB);
     io.out16(0xE08E, 0xBEEF);
     io.out32(0xE004, 0x01020304);
+    EXPECT_EQ(io.in8(0xDFFF), 0xFF);
+    EXPECT_EQ(io.in16(0xE090), 0xFFFF);
+    EXPECT_EQ(io.in32(0x0CF8), 0xFFFFFFFFu);
+    io.out32(0xE090, 0x12345678);
 
     EXPECT_EQ(first.reads, (std::vector<Access>{{0xE07F, 1, 0}, {0xE002, 2, 0}}));
     EXPECT_EQ(second.reads, (std::vector<Access>{{0xE080, 4, 0}}));
     EXPECT_EQ(first.writes, (std::vector<Access>{{0xE010, 1, 0xAB}, {0xE004, 4, 0x01020304}}));
     EXPECT_EQ(second.writes, (std::vector<Access>{{0xE08E, 2, 0xBEEF}}));
-    EXPECT_EQ(sim::portAccesses(), 6u);
+    EXPECT_EQ(sim::portAccesses(), 10u);
+    EXPECT_EQ(sim::delayUnits(), 0u);
 }
 
 TEST_F(PortBusTest, RejectsRangesThatCannotBeRouted) {
@@ -102,46 +88,36 @@ TEST_F(PortBusTest, RejectsRangesThatCannotBeRouted) {
     EXPECT_NO_THROW(sim::attachPortModel(model.at(0xFFF0, 0x10)));
 }
 
-TEST_F(PortBusTest, IoplIsRecordedAndCanBeRefused) {
+// Accesses the device would fault on are counted: before any iopl, and after
+// the level was lowered again; a refused iopl changes nothing.
+TEST_F(PortBusTest, IoplIsRecordedCanBeRefusedAndGuardsAccesses) {
+    EXPECT_EQ(sim::ioPrivilegeLevel(), 0);
+    io.in8(0x80);
+    EXPECT_EQ(sim::unprivilegedAccesses(), 1u);
     EXPECT_EQ(io.iopl(3), 0);
+    io.out8(0x80, 1);
+    io.in16(0x61);
+    EXPECT_EQ(sim::unprivilegedAccesses(), 1u);
+    EXPECT_EQ(io.iopl(1), 0);
+    io.out32(0x80, 1);
     sim::failIopl(true);
     errno = 0;
     EXPECT_EQ(io.iopl(3), -1);
     EXPECT_EQ(errno, EPERM);
-    sim::failIopl(false);
-    EXPECT_EQ(io.iopl(0), 0);
-    EXPECT_EQ(io.iopl(4), -1);
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(sim::ioplCalls(), (std::vector<int>{3, 3, 0, 4}));
-}
-
-// Accesses the device would fault on are counted: before any iopl, and after
-// the level was lowered again; a refused iopl changes nothing.
-TEST_F(PortBusTest, AccessesBelowLevelThreeAreCounted) {
-    EXPECT_EQ(sim::ioPrivilegeLevel(), 0);
-    io.in8(0x80);
-    EXPECT_EQ(sim::unprivilegedAccesses(), 1u);
-    io.iopl(3);
-    io.out8(0x80, 1);
-    io.in16(0x61);
-    EXPECT_EQ(sim::unprivilegedAccesses(), 1u);
-    io.iopl(1);
-    io.out32(0x80, 1);
-    sim::failIopl(true);
-    io.iopl(3);
     io.in32(0x80);
     EXPECT_EQ(sim::ioPrivilegeLevel(), 1);
     EXPECT_EQ(sim::unprivilegedAccesses(), 3u);
     sim::failIopl(false);
-    sim::resetPortBus();
-    EXPECT_EQ(sim::unprivilegedAccesses(), 0u);
-    EXPECT_EQ(sim::ioPrivilegeLevel(), 0);
+    EXPECT_EQ(io.iopl(4), -1);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(sim::ioplCalls(), (std::vector<int>{3, 1, 3, 4}));
 }
 
 TEST_F(PortBusTest, ResetDetachesModelsAndClearsEverything) {
     RecordingModel model(0x11);
     sim::attachPortModel(model.at(0xE000, 0x10));
     io.in8(0x61);
+    io.in8(0x80);
     io.iopl(3);
     sim::failIopl(true);
 
@@ -149,6 +125,8 @@ TEST_F(PortBusTest, ResetDetachesModelsAndClearsEverything) {
 
     EXPECT_EQ(sim::delayUnits(), 0u);
     EXPECT_EQ(sim::portAccesses(), 0u);
+    EXPECT_EQ(sim::unprivilegedAccesses(), 0u);
+    EXPECT_EQ(sim::ioPrivilegeLevel(), 0);
     EXPECT_TRUE(sim::ioplCalls().empty());
     EXPECT_EQ(io.iopl(3), 0);
     EXPECT_EQ(io.in8(0xE000), 0xFF);

@@ -21,8 +21,7 @@ TEST_F(RecordingRunnerTest, RecordsAndRunsLinesOnASimulatedDevice) {
     EXPECT_EQ(sim::recordedLines(), (Lines{"echo first > /tmp/first", "exit 5"}));
     EXPECT_EQ(support::readFile(hostPath("/tmp/first")), "first\n");
     EXPECT_EQ(sim::recordingRunner(nullptr), 1);
-    EXPECT_EQ(sim::recordedLines().size(), 2u);
-
+    EXPECT_EQ(sim::recordedLines().size(), 2u) << "a null line is not recorded";
     sim::clearRecordedLines();
     EXPECT_TRUE(sim::recordedLines().empty());
 }
