@@ -16,28 +16,6 @@
 
 namespace assets {
 
-namespace {
-
-// The output file is made afresh by the library before each command: /tmp
-// is open to every user, and whatever stood at that name (a link placed for
-// root's shell to write through, say) must not receive the output. Once made
-// by root in the sticky /tmp, no other user can replace it.
-bool prepareOutputFile(const std::string &path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        IXO_LOG(IXO_ERROR, "cannot remove %s: %s", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    handles::Descriptor file{
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
-    if (file.fd < 0) {
-        IXO_LOG(IXO_ERROR, "cannot create %s: %s", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 void copyText(char *field, size_t size, const char *text) {
     if (size == 0) {
         return;
@@ -50,10 +28,13 @@ void copyText(char *field, size_t size, const char *text) {
 }
 
 int readCommandOutput(const char *command, char *output) {
-    std::string path = device::devicePath(kCommandOutputFile);
-    if (!prepareOutputFile(path)) {
+    // Made afresh: what stood at that name must not receive the output.
+    std::string error;
+    if (!device::createCaptureFile(kCommandOutputFile, &error)) {
+        IXO_LOG(IXO_ERROR, "%s", error.c_str());
         return -1;
     }
+    std::string path = device::devicePath(kCommandOutputFile);
     std::string line = std::string(command) + " > " + kCommandOutputFile;
     if (device::runDeviceCommand(line) == -1) {
         IXO_LOG(IXO_ERROR, "cannot run '%s'", line.c_str());

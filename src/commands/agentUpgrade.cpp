@@ -26,6 +26,7 @@ namespace {
 const char agentDirectory[] = "/etc/addons.d/IXO_AGENT";
 const char setAsideDirectory[] = "/etc/addons.d/TMP_IXO_AGENT";
 const char agentControlFile[] = "/etc/addons.d/IXO_AGENT/control";
+const char restartLog[] = "/tmp/restartAgent.log";
 const char restartScript[] = "/tmp/ixoAgentRestart.sh";
 const char upgradeFailed[] = "Failed to upgrade agent";
 
@@ -147,8 +148,14 @@ bool writeAll(int fd, const char *text, size_t length) {
     if (!written) {
         ::_exit(1);
     }
-    std::string startLine = device::sudoSuLine(std::string("sh -x ") + restartScript +
-                                               " > /tmp/restartAgent.log 2>&1 &");
+    // Root's shell writes the script's trace: made afresh, so that nothing
+    // planted at that name receives it.
+    std::string error;
+    if (!device::createCaptureFile(restartLog, &error)) {
+        IXO_LOG(IXO_ERROR, "%s", error.c_str());
+    }
+    std::string startLine = device::sudoSuLine(std::string("sh -x ") + restartScript + " > " +
+                                               restartLog + " 2>&1 &");
     int status = device::runDeviceCommand(startLine);
     if (status != 0) {
         IXO_LOG(IXO_ERROR, "cannot start the restart script: '%s' returned %d", startLine.c_str(),

@@ -82,15 +82,25 @@ int executeCommand(IxoCommand *command, IxoCharBuffer **response, char **errorCl
     bool captureOut = std::strcmp(sendStdout, "true") == 0;
     bool captureErr = std::strcmp(sendStderr, "true") == 0;
     bool liftFilter = std::strcmp(needWritable, "true") == 0;
-    if (liftFilter) {
-        makeWritable("/");
-    }
 
     // The capture files are named after the agent's process: one command runs
-    // at a time.
+    // at a time. Root's shell writes them: they are made afresh first, so
+    // that nothing planted at those names receives the output.
     std::string pid = std::to_string(static_cast<long>(getpid()));
     std::string outFile = "/tmp/" + pid + ".stdout";
     std::string errFile = "/tmp/" + pid + ".stderr";
+    std::string error;
+    if ((captureOut && !device::createCaptureFile(outFile, &error)) ||
+        (captureErr && !device::createCaptureFile(errFile, &error))) {
+        IXO_LOG(IXO_ERROR, "%s", error.c_str());
+        ::unlink(device::devicePath(outFile).c_str());
+        ::unlink(device::devicePath(errFile).c_str());
+        setFailure(errorClass, message, "system_error", "Cannot create the output capture file");
+        return -1;
+    }
+    if (liftFilter) {
+        makeWritable("/");
+    }
     // The server's command and location run as given: that is this command's
     // purpose. The line is never cut, whatever their length.
     std::string prefix = location[0] != '\0' ? std::string("cd ") + location + ";" : "";

@@ -31,6 +31,11 @@ std::string shellQuote(const std::string &text);
 // through both shells.
 std::string sudoSuLine(const std::string &innerLine);
 
+// Makes the capture file at a device path under /tmp afresh, empty and
+// root's own, removing whatever stood at that name (a planted link is
+// removed, never followed). False with the reason when it cannot.
+bool createCaptureFile(const std::string &path, std::string *error);
+
 // The C library's system(), for command lines that belong to the host and
 // not to the device (registry test mode). Null with the reason when it cannot
 // be found.

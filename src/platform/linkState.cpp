@@ -76,6 +76,13 @@ void getWiredNetworkStatus(const char *sectionName, NetworkInterface *net) {
     // The interface name comes from outside the library: quoted, it reaches
     // mii-tool as one argument and nothing else.
     std::string path = "/tmp/networkSpeed" + std::to_string(static_cast<long>(getpid()));
+    // Root's shell writes the report: the file is made afresh first, so that
+    // nothing planted at that name receives it.
+    std::string error;
+    if (!device::createCaptureFile(path, &error)) {
+        IXO_LOG(IXO_ERROR, "%s", error.c_str());
+        return;
+    }
     std::string command = device::sudoSuLine("/sbin/mii-tool " + device::shellQuote(interfaceName) +
                                              " > " + device::shellQuote(path));
     IXO_LOG(IXO_TRACE, "about to execute '%s'", command.c_str());

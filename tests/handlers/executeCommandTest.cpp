@@ -107,4 +107,23 @@ TEST_F(ExecuteCommandTest, WriteFilterAndLockoutAroundTheCommand) {
     EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
 }
 
+// Root's shell writes the captures: a link planted at their names in /tmp is
+// removed, never written through; what cannot be made runs nothing.
+TEST_F(ExecuteCommandTest, CaptureFilesAreMadeAfresh) {
+    write("/etc/victim", "keep\n");
+    ASSERT_EQ(symlink("/etc/victim", hostPath(out).c_str()), 0);
+    Outcome outcome = execute("echo mine", "", "true", "false");
+    EXPECT_THAT(outcome.response.value_or(""), HasSubstr("<stdOut>mine\n</stdOut>"));
+    EXPECT_EQ(support::readFile(hostPath("/etc/victim")), "keep\n");
+
+    sim::clearRecordedLines();
+    ASSERT_EQ(mkdir(hostPath(err).c_str(), 0755), 0);
+    EXPECT_EQ(execute("touch /tmp/ran", "", "true", "true", "true"),
+              (Outcome{-1, "system_error", "Cannot create the output capture file"}));
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+    EXPECT_FALSE(exists("/tmp/ran"));
+    EXPECT_FALSE(exists(out));
+    EXPECT_THAT(support::logText(), HasSubstr("cannot remove " + err + ": Is a directory"));
+}
+
 }  // namespace
