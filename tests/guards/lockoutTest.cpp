@@ -1,6 +1,5 @@
 // The lockout's process tree: the agent's lock process, its dialog process
 // running lockdlg, and how both are torn down and collected.
-#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,7 +10,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -19,48 +17,27 @@
 #include <vector>
 
 #include "ixo/guards.h"
-#include "sim/sim.h"
 #include "tests/support/support.h"
 
 extern char **environ;
 
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::SizeIs;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Parent process id from /proc/PID/stat, -1 when the process is gone.
-int parentOf(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return -1;
-    }
-    // The command name may hold blanks; fields resume after its ')'.
-    size_t close = line.rfind(')');
-    char state = 0;
-    int parent = -1;
-    if (close == std::string::npos ||
-        std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) != 2) {
-        return -1;
-    }
-    return parent;
-}
-
+// The children of a single-threaded process.
 std::vector<int> childrenOf(int pid) {
+    const std::string id = std::to_string(pid);
+    std::ifstream list("/proc/" + id + "/task/" + id + "/children");
+    EXPECT_TRUE(list.is_open() || kill(pid, 0) != 0) << "no child list for " << pid;
     std::vector<int> children;
-    DIR *proc = opendir("/proc");
-    if (proc == nullptr) {
-        return children;
+    for (int child; list >> child;) {
+        children.push_back(child);
     }
-    while (dirent *entry = readdir(proc)) {
-        int candidate = std::atoi(entry->d_name);
-        if (candidate > 0 && parentOf(candidate) == pid) {
-            children.push_back(candidate);
-        }
-    }
-    closedir(proc);
     return children;
 }
 
@@ -68,8 +45,7 @@ bool processExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
 
 template <typename Condition>
 bool waitFor(Condition condition, std::chrono::milliseconds limit) {
-    auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
+    for (auto end = Clock::now() + limit; Clock::now() < end;) {
         if (condition()) {
             return true;
         }
@@ -78,12 +54,11 @@ bool waitFor(Condition condition, std::chrono::milliseconds limit) {
     return condition();
 }
 
-std::string fileWithNulsAsLines(const std::string &path) {
-    std::string text = support::readFile(path);
+// /proc/PID/cmdline or environ, one string a line.
+std::string procStrings(int pid, const char *what) {
+    std::string text = support::readFile("/proc/" + std::to_string(pid) + "/" + what);
     for (char &c : text) {
-        if (c == '\0') {
-            c = '\n';
-        }
+        c = c == '\0' ? '\n' : c;
     }
     return text;
 }
@@ -97,66 +72,59 @@ protected:
         support::SimDeviceTest::TearDown();
     }
 
-    // The lock process is our only child that is not a runner child.
+    // The lock process is our only child.
     int lockProcess() {
         std::vector<int> children = childrenOf(getpid());
         return children.size() == 1 ? children[0] : -1;
     }
-
-    // A lockdlg that stays a shell (no exec), so /proc shows exactly what the
-    // lock process started.
-    void installLoopingDialog() {
-        support::writeFile(hostPath("/etc/addons.d/IXO_AGENT/lockdlg"),
-                           "#!/bin/sh\nwhile :; do sleep 1; done\n");
-        ASSERT_EQ(chmod(hostPath("/etc/addons.d/IXO_AGENT/lockdlg").c_str(), 0755), 0);
-    }
 };
 
-TEST_F(LockoutTest, SecondBeginFailsAndLeavesTheFirstLockout) {
+TEST_F(LockoutTest, OneLockoutAtATime) {
+    // The signal handler only ends the lock process's loop, never the agent's lockout.
+    sigHandler(SIGTERM);
+    EXPECT_EQ(userLockedOut(), 0);
+    EXPECT_EQ(endUserLockoutDialog(), -1);
+    EXPECT_THAT(support::logText(), HasSubstr("User not currently locked out"));
+    EXPECT_EQ(userLockedOut(), 0);
+
     ASSERT_EQ(beginUserLockoutDialog(), 0);
     EXPECT_EQ(userLockedOut(), 1);
     int lock = lockProcess();
     ASSERT_GT(lock, 0);
-
     EXPECT_EQ(beginUserLockoutDialog(), -1);
     EXPECT_THAT(support::logText(), HasSubstr("User already locked out"));
     EXPECT_EQ(userLockedOut(), 1);
     EXPECT_TRUE(processExists(lock));
-    EXPECT_EQ(childrenOf(getpid()).size(), 1u);
+    EXPECT_THAT(childrenOf(getpid()), SizeIs(1));
+    sigHandler(SIGTERM);
+    EXPECT_EQ(userLockedOut(), 1);
 
+    // The slot is free again right after the end.
     EXPECT_EQ(endUserLockoutDialog(), 0);
     EXPECT_EQ(userLockedOut(), 0);
-}
-
-TEST_F(LockoutTest, EndWithoutBeginFailsAndSignalsNothing) {
-    EXPECT_EQ(endUserLockoutDialog(), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("User not currently locked out"));
-    EXPECT_EQ(userLockedOut(), 0);
-}
-
-TEST_F(LockoutTest, SlotIsFreeAgainRightAfterEnd) {
-    ASSERT_EQ(beginUserLockoutDialog(), 0);
-    ASSERT_EQ(endUserLockoutDialog(), 0);
     EXPECT_EQ(beginUserLockoutDialog(), 0);
     EXPECT_EQ(userLockedOut(), 1);
     EXPECT_EQ(endUserLockoutDialog(), 0);
 }
 
-TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndOneWord) {
-    installLoopingDialog();
+TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndIsCollected) {
+    // A lockdlg that stays a shell (no exec), so /proc shows exactly what the
+    // lock process started.
+    const std::string program = hostPath("/etc/addons.d/IXO_AGENT/lockdlg");
+    support::writeFile(program, "#!/bin/sh\nwhile :; do sleep 1; done\n");
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
     ASSERT_EQ(setenv("IXO_LOCKOUT_TEST_MARK", "environment travels", 1), 0);
     ASSERT_EQ(beginUserLockoutDialog(), 0);
     int lock = lockProcess();
     ASSERT_GT(lock, 0);
     int dialog = -1;
+    // Wait until the dialog has replaced the forked lock process.
     ASSERT_TRUE(waitFor(
         [&] {
             std::vector<int> children = childrenOf(lock);
             dialog = children.empty() ? -1 : children[0];
-            // Wait until the dialog has replaced the forked lock process.
             return dialog > 0 &&
-                   fileWithNulsAsLines("/proc/" + std::to_string(dialog) + "/cmdline")
-                           .find("lockdlg") != std::string::npos;
+                   procStrings(dialog, "cmdline").find("lockdlg") != std::string::npos;
         },
         std::chrono::seconds(3)));
 
@@ -164,11 +132,9 @@ TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndOneWord) {
     for (char **variable = environ; *variable != nullptr; ++variable) {
         expected += std::string(*variable) + "\n";
     }
-    EXPECT_EQ(fileWithNulsAsLines("/proc/" + std::to_string(dialog) + "/environ"), expected);
-    // A script's command line is its interpreter and its path: nothing else
-    // was passed.
-    EXPECT_EQ(fileWithNulsAsLines("/proc/" + std::to_string(dialog) + "/cmdline"),
-              "/bin/sh\n" + hostPath("/etc/addons.d/IXO_AGENT/lockdlg") + "\n");
+    EXPECT_EQ(procStrings(dialog, "environ"), expected);
+    // A script's command line is its interpreter and its path: nothing else was passed.
+    EXPECT_EQ(procStrings(dialog, "cmdline"), "/bin/sh\n" + program + "\n");
     unsetenv("IXO_LOCKOUT_TEST_MARK");
 
     auto ended = Clock::now();
@@ -178,28 +144,10 @@ TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndOneWord) {
     // The lock process has been collected: no zombie stays behind.
     EXPECT_FALSE(processExists(lock));
     EXPECT_EQ(waitpid(lock, nullptr, WNOHANG), -1);
-    EXPECT_TRUE(childrenOf(getpid()).empty());
+    EXPECT_THAT(childrenOf(getpid()), IsEmpty());
 }
 
-TEST_F(LockoutTest, StandInDialogIsStartedAndTornDown) {
-    ASSERT_EQ(beginUserLockoutDialog(), 0);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            for (const std::string &line : sim::programLog(root)) {
-                if (line == "lockdlg") {
-                    return true;
-                }
-            }
-            return false;
-        },
-        std::chrono::seconds(3)));
-    int lock = lockProcess();
-    ASSERT_GT(lock, 0);
-    ASSERT_EQ(endUserLockoutDialog(), 0);
-    EXPECT_FALSE(processExists(lock));
-    EXPECT_TRUE(childrenOf(getpid()).empty());
-}
-
+// The dialog process exits at once; ending the lockout still signals only it.
 TEST_F(LockoutTest, MissingDialogProgramIsLoggedAndTheLockoutStillEnds) {
     ASSERT_EQ(std::remove(hostPath("/etc/addons.d/IXO_AGENT/lockdlg").c_str()), 0);
     ASSERT_EQ(beginUserLockoutDialog(), 0);
@@ -211,17 +159,7 @@ TEST_F(LockoutTest, MissingDialogProgramIsLoggedAndTheLockoutStillEnds) {
         std::chrono::seconds(3)));
     EXPECT_EQ(userLockedOut(), 1);
     EXPECT_EQ(endUserLockoutDialog(), 0);
-    EXPECT_TRUE(childrenOf(getpid()).empty());
-}
-
-TEST_F(LockoutTest, SignalHandlerOnlyClearsTheFlagInTheLockProcess) {
-    // In the agent's process the handler has no lockout to end.
-    sigHandler(SIGTERM);
-    EXPECT_EQ(userLockedOut(), 0);
-    ASSERT_EQ(beginUserLockoutDialog(), 0);
-    sigHandler(SIGTERM);
-    EXPECT_EQ(userLockedOut(), 1);
-    EXPECT_EQ(endUserLockoutDialog(), 0);
+    EXPECT_THAT(childrenOf(getpid()), IsEmpty());
 }
 
 }  // namespace

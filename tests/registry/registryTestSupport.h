@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -36,10 +37,20 @@ protected:
 
     std::string file() const { return hostPath("/tmp/system.conf"); }
 
-    // Writes content to the registry and opens it; 0 when it cannot be opened.
+    // Writes content to the registry and opens it.
     int openWith(const std::string &content) {
         support::writeFile(file(), content);
-        return reg_open("/tmp/system.conf");
+        int handle = reg_open("/tmp/system.conf");
+        EXPECT_GT(handle, 0);
+        return handle;
+    }
+
+    ino_t inode() const { return status(file()).st_ino; }
+    static mode_t modeOf(const std::string &path) { return status(path).st_mode & 07777; }
+    static struct stat status(const std::string &path) {
+        struct stat info {};
+        EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+        return info;
     }
 
     // The value, or "<failed>" when reg_get fails.

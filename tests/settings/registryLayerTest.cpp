@@ -27,38 +27,31 @@ class RegistryLayerTest : public support::SimDeviceTest {};
 TEST_F(RegistryLayerTest, TemporaryRegistryHasOneSharedHandle) {
     int first = p_openReg("/tmp/system.conf");
     ASSERT_NE(first, 0);
-    int second = p_openReg("/tmp/system.conf");
-    EXPECT_EQ(second, first);
-    std::string log = support::logText();
-    EXPECT_EQ(occurrences(log, "Warning attempt to re-open temporary registry"), 1u);
-    EXPECT_EQ(occurrences(log, "About to open registry '/tmp/system.conf'"), 1u);
+    EXPECT_EQ(p_openReg("/tmp/system.conf"), first);
+    EXPECT_EQ(occurrences(support::logText(), "Warning attempt to re-open temporary registry"), 1u);
+    EXPECT_EQ(occurrences(support::logText(), "About to open registry '/tmp/system.conf'"), 1u);
+
+    // Other registries open afresh and leave the shared handle alone.
+    int home = p_openReg("/home/root/system.conf");
+    int again = p_openReg("/home/root/system.conf");
+    EXPECT_NE(home, 0);
+    EXPECT_NE(again, home);
+    EXPECT_EQ(p_CloseNoAction(home), 0);
+    EXPECT_EQ(p_CloseNoAction(again), 0);
+    EXPECT_EQ(p_openReg("/tmp/system.conf"), first);
 
     // Any close of it ends it for everyone: the next open is a new one.
-    EXPECT_EQ(p_regClose(second), 0);
-    support::clearLog();
-    int third = p_openReg("/tmp/system.conf");
-    EXPECT_NE(third, 0);
-    EXPECT_NE(third, first);
-    EXPECT_THAT(support::logText(), Not(HasSubstr("re-open")));
-    EXPECT_EQ(p_CloseAction(third), 0);
-    int fourth = p_openReg("/tmp/system.conf");
-    EXPECT_THAT(support::logText(), Not(HasSubstr("re-open")));
-    EXPECT_EQ(p_CloseNoAction(fourth), 0);
-}
-
-TEST_F(RegistryLayerTest, OtherRegistriesOpenAfreshAndLeaveTheSharedHandleAlone) {
-    int temporary = p_openReg("/tmp/system.conf");
-    int first = p_openReg("/home/root/system.conf");
-    int second = p_openReg("/home/root/system.conf");
-    EXPECT_NE(first, 0);
-    EXPECT_NE(second, 0);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(p_CloseNoAction(first), 0);
-    support::clearLog();
-    EXPECT_EQ(p_openReg("/tmp/system.conf"), temporary);
-    EXPECT_THAT(support::logText(), HasSubstr("Warning attempt to re-open temporary registry"));
-    p_CloseNoAction(second);
-    p_CloseNoAction(temporary);
+    for (int (*close)(int) : {p_regClose, p_CloseAction, p_CloseNoAction}) {
+        int handle = p_openReg("/tmp/system.conf");
+        support::clearLog();
+        EXPECT_EQ(close(handle), 0);
+        int next = p_openReg("/tmp/system.conf");
+        EXPECT_NE(next, 0);
+        EXPECT_NE(next, handle);
+        EXPECT_THAT(support::logText(), Not(HasSubstr("re-open")));
+    }
+    p_CloseNoAction(p_openReg("/tmp/system.conf"));
+    EXPECT_EQ(p_openReg(nullptr), 0);
 }
 
 TEST_F(RegistryLayerTest, FailedOpenOfTheTemporaryRegistryIsRetried) {
@@ -72,75 +65,59 @@ TEST_F(RegistryLayerTest, FailedOpenOfTheTemporaryRegistryIsRetried) {
     p_CloseNoAction(handle);
 }
 
-TEST_F(RegistryLayerTest, BufferGuardAt999And1000) {
-    int handle = p_openReg("/tmp/system.conf");
-    char value[1100];
-    std::memset(value, 'x', sizeof value);
-    EXPECT_EQ(p_regGet(handle, value, "DNS", "domainname", "", 999), -1);
-    EXPECT_EQ(value[0], '\0');
-    EXPECT_THAT(support::logText(), HasSubstr("returnValueSize too small '999' < '1000'"));
-
-    EXPECT_EQ(p_regGet(handle, value, "DNS", "domainname", "", 1000), 0);
-    EXPECT_STREQ(value, "branch.example.test");
-    p_CloseNoAction(handle);
-}
-
-TEST_F(RegistryLayerTest, FullLengthValueNeverOverrunsTheCallersBuffer) {
+// The caller's buffer must hold IXO_REGISTRY_MAX_VALUE bytes, and a value
+// and its NUL must fit it: a 1000-character value does not fit 1000 bytes.
+TEST_F(RegistryLayerTest, ValueNeverOverrunsTheCallersBuffer) {
     int handle = p_openReg("/home/root/system.conf");
-    std::string longest(1000, 'v');
-    ASSERT_EQ(p_regSet(handle, "IxoSettings", "long", longest.c_str()), 0);
-
-    // 1000 characters and their NUL do not fit 1000 bytes.
-    char exact[1000 + 16];
-    std::memset(exact, 0x7f, sizeof exact);
-    EXPECT_EQ(p_regGet(handle, exact, "IxoSettings", "long", "", 1000), -1);
-    EXPECT_EQ(exact[0], '\0');
-    for (size_t at = 1000; at < sizeof exact; ++at) {
-        EXPECT_EQ(exact[at], 0x7f) << at;
+    const std::string longest(1000, 'v');
+    ASSERT_EQ(p_regSet(handle, "Terminal", "long", longest.c_str()), 0);
+    const struct {
+        const char *key;
+        int size, result;
+        std::string value;
+    } cases[] = {
+        {"name", 999, -1, ""}, {"name", 1000, 0, "TC-SIM-0001"},
+        {"long", 1000, -1, ""}, {"long", 1001, 0, longest},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " " + std::to_string(c.size));
+        char value[1100];
+        std::memset(value, 0x7f, sizeof value);
+        EXPECT_EQ(p_regGet(handle, value, "Terminal", c.key, "", c.size), c.result);
+        EXPECT_EQ(std::string(value), c.value);
+        for (size_t at = c.size; at < sizeof value; ++at) {
+            ASSERT_EQ(value[at], 0x7f) << at;
+        }
     }
-    char roomy[1024];
-    EXPECT_EQ(p_regGet(handle, roomy, "IxoSettings", "long", "", sizeof roomy), 0);
-    EXPECT_EQ(std::string(roomy), longest);
+    EXPECT_THAT(support::logText(), HasSubstr("returnValueSize too small '999' < '1000'"));
+    EXPECT_EQ(p_regGet(handle, nullptr, "Terminal", "name", "", 1024), -1);
     p_CloseNoAction(handle);
 }
 
-TEST_F(RegistryLayerTest, AbsentKeysGiveTheDefaultAndBadHandlesFail) {
-    int handle = p_openReg("/tmp/system.conf");
-    char value[1024] = "old";
-    EXPECT_EQ(p_regGet(handle, value, "DNS", "nosuchkey", "fallback", sizeof value), 0);
-    EXPECT_STREQ(value, "fallback");
-    EXPECT_EQ(p_regGet(handle, value, "NoSection", "key", "", sizeof value), 0);
-    EXPECT_STREQ(value, "");
-    p_CloseNoAction(handle);
-
-    EXPECT_EQ(p_regGet(0, value, "DNS", "domainname", "", sizeof value), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("error getting key 'domainname'"));
-    EXPECT_NE(p_regSet(0, "DNS", "domainname", "x"), 0);
-    EXPECT_NE(p_regClose(0), 0);
-}
-
-TEST_F(RegistryLayerTest, EmptySectionOrKeyIsLoggedAndStillPassedOn) {
+TEST_F(RegistryLayerTest, PassesCallsOnAndFailsBadHandles) {
     std::string before = support::readFile(hostPath("/home/root/system.conf"));
     int handle = p_openReg("/home/root/system.conf");
+    char value[1024] = "old";
+    EXPECT_EQ(p_regGet(handle, value, "System", "nosuchkey", "fallback", sizeof value), 0);
+    EXPECT_STREQ(value, "fallback");
     // The primitives refuse what would break the file; the layer only logs.
     EXPECT_NE(p_regSet(handle, "", "key", "value"), 0);
     EXPECT_THAT(support::logText(), HasSubstr("section NULL or 0 length"));
     EXPECT_NE(p_regSet(handle, "System", nullptr, "value"), 0);
     EXPECT_THAT(support::logText(), HasSubstr("key NULL or 0 length"));
     EXPECT_THAT(support::logText(), HasSubstr("refusing to set"));
-    p_CloseNoAction(handle);
     EXPECT_EQ(support::readFile(hostPath("/home/root/system.conf")), before);
-}
-
-TEST_F(RegistryLayerTest, DeletePassesTheSectionOn) {
-    int handle = p_openReg("/home/root/system.conf");
     EXPECT_EQ(p_regDel(handle, "Terminal"), 0);
-    char value[1024];
     EXPECT_EQ(p_regGet(handle, value, "Terminal", "name", "gone", sizeof value), 0);
     EXPECT_STREQ(value, "gone");
-    EXPECT_EQ(p_regGet(handle, value, "System", "interface", "", sizeof value), 0);
-    EXPECT_STREQ(value, "eth0");
     p_CloseNoAction(handle);
+
+    EXPECT_EQ(p_regGet(0, value, "DNS", "domainname", "", sizeof value), -1);
+    EXPECT_STREQ(value, "");
+    EXPECT_THAT(support::logText(), HasSubstr("error getting key 'domainname'"));
+    EXPECT_NE(p_regSet(0, "DNS", "domainname", "x"), 0);
+    EXPECT_NE(p_regDel(0, "DNS"), 0);
+    EXPECT_NE(p_regClose(0), 0);
 }
 
 }  // namespace
