@@ -6,24 +6,27 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
 
+#include "assets/assetsInternal.h"
 #include "ixo/assets.h"
 #include "ixo/eeprom.h"
 #include "log.h"
 
 namespace {
 
-using AssetRecord = std::unique_ptr<unsigned char[]>;
+using assets::AssetRecord;
+using assets::keyOf;
 
-// A zero-filled request record; null when it cannot be allocated.
-AssetRecord newRecord(unsigned char requestBits) {
-    AssetRecord record(new (std::nothrow) unsigned char[sizeof(EepromAssetRecord)]());
-    if (record) {
-        record[0] = requestBits;
+// One read transfer for the requested values; null when the record cannot
+// be allocated or the read did not happen.
+AssetRecord readAssets(unsigned char requestBits) {
+    AssetRecord request = assets::newAssetRecord(requestBits);
+    if (request && readEepromAssetValues(request.get()) < 0) {
+        IXO_LOG(IXO_PROGRESS, "not able to read Eeprom Asset Values");
+        request.reset();
     }
-    return record;
+    return request;
 }
 
 unsigned char *slot(const AssetRecord &record, int index) {
@@ -33,11 +36,6 @@ unsigned char *slot(const AssetRecord &record, int index) {
 constexpr int kSerialSlot = 0;
 constexpr int kKeySlot = 1;
 constexpr int kCmosSlot = 6;
-
-uint32_t keyOf(const unsigned char *bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 void putKey(unsigned char *bytes, uint32_t key) {
     for (int index = 0; index < 4; ++index) {
@@ -83,12 +81,8 @@ IXO_API int getEpromAssets(PlatformData *record) {
         IXO_LOG(IXO_ERROR, "Null platformData passed in");
         return -1;
     }
-    AssetRecord request = newRecord(ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY);
+    AssetRecord request = readAssets(ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY);
     if (!request) {
-        return -1;
-    }
-    if (readEepromAssetValues(request.get()) < 0) {
-        IXO_LOG(IXO_PROGRESS, "not able to read Eeprom Asset Values");
         return -1;
     }
     keyText(record->securityKey, keyOf(slot(request, kKeySlot)));
@@ -109,7 +103,7 @@ IXO_API int setEpromAssets(PlatformData *record) {
                 record->securityKey);
         return -1;
     }
-    AssetRecord request = newRecord(ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY);
+    AssetRecord request = assets::newAssetRecord(ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY);
     if (!request) {
         return -1;
     }
@@ -135,12 +129,8 @@ IXO_API int returnSerialNumber(char *buffer) {
     if (buffer == nullptr) {
         return -1;
     }
-    AssetRecord request = newRecord(ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY);
+    AssetRecord request = readAssets(ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY);
     if (!request) {
-        return -1;
-    }
-    if (readEepromAssetValues(request.get()) < 0) {
-        IXO_LOG(IXO_PROGRESS, "not able to read Eeprom Asset Values");
         return -1;
     }
     std::memcpy(buffer, slot(request, kSerialSlot), IXO_SERIAL_NUMBER_SIZE);
@@ -151,12 +141,8 @@ IXO_API int returnCMOSValue(unsigned char *buffer) {
     if (buffer == nullptr) {
         return -1;
     }
-    AssetRecord request = newRecord(ASSET_CMOS_VALUE);
+    AssetRecord request = readAssets(ASSET_CMOS_VALUE);
     if (!request) {
-        return -1;
-    }
-    if (readEepromAssetValues(request.get()) < 0) {
-        IXO_LOG(IXO_PROGRESS, "not able to read Eeprom Asset Values");
         return -1;
     }
     std::memcpy(buffer, slot(request, kCmosSlot), IXO_CMOS_READ_SIZE);
@@ -167,7 +153,7 @@ IXO_API int updateCMOSValue(const unsigned char *buffer) {
     if (buffer == nullptr) {
         return -1;
     }
-    AssetRecord request = newRecord(ASSET_CMOS_VALUE);
+    AssetRecord request = assets::newAssetRecord(ASSET_CMOS_VALUE);
     if (!request) {
         return -1;
     }
@@ -180,7 +166,7 @@ IXO_API int updateCMOSValue(const unsigned char *buffer) {
 }
 
 IXO_API int updateSecurityKey(unsigned int key) {
-    AssetRecord request = newRecord(ASSET_SECURITY_KEY);
+    AssetRecord request = assets::newAssetRecord(ASSET_SECURITY_KEY);
     if (!request) {
         return -1;
     }
@@ -190,3 +176,20 @@ IXO_API int updateSecurityKey(unsigned int key) {
 }
 
 }  // extern "C"
+
+namespace assets {
+
+AssetRecord newAssetRecord(unsigned char requestBits) {
+    AssetRecord record(new (std::nothrow) unsigned char[sizeof(EepromAssetRecord)]());
+    if (record) {
+        record[0] = requestBits;
+    }
+    return record;
+}
+
+uint32_t keyOf(const unsigned char *bytes) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+}  // namespace assets

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "ixo/platform_data.h"
@@ -34,6 +36,13 @@ SectorRead readFirstSector(const std::string &devicePath, unsigned char *sector,
 // recorded for "ide" entries only.
 void addMediaPartitions(const unsigned char *sector, PlatformData *platformData, int channel,
                         int drive, const char *deviceName);
+
+// A request record of the EEPROM layer (ixo/eeprom.h): request bits in byte 0,
+// zero-filled slots. Null when it cannot be allocated.
+using AssetRecord = std::unique_ptr<unsigned char[]>;
+AssetRecord newAssetRecord(unsigned char requestBits);
+// The security key as the record's key slot holds it: 4 bytes, low first.
+uint32_t keyOf(const unsigned char *bytes);
 
 // Copies text into a fixed field of size bytes, cut to fit, NUL-terminated.
 void copyText(char *field, size_t size, const char *text);

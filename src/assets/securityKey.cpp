@@ -5,9 +5,8 @@
 #define IXO_MODULE "ImagingAsset"
 
 #include <cstring>
-#include <memory>
-#include <new>
 
+#include "assets/assetsInternal.h"
 #include "ixo/assets.h"
 #include "ixo/eeprom.h"
 #include "log.h"
@@ -37,8 +36,8 @@ unsigned int fixedKeyOfPlatformType(int type) {
 extern "C" {
 
 IXO_API unsigned int returnSecurityKey(void) {
-    std::unique_ptr<unsigned char[]> request(
-        new (std::nothrow) unsigned char[sizeof(EepromAssetRecord)]());
+    assets::AssetRecord request =
+        assets::newAssetRecord(ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY);
     if (!request) {
         return 1;
     }
@@ -49,11 +48,8 @@ IXO_API unsigned int returnSecurityKey(void) {
         IXO_LOG(IXO_PROGRESS, "Reading from SMBIOS: Security key %s", text);
         return key;
     }
-    request[0] = ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY;
     if (readEepromAssetValues(request.get()) >= 0) {
-        const unsigned char *key = request.get() + EEPROM_ASSET_SLOT(1);
-        return static_cast<unsigned int>(key[0]) | static_cast<unsigned int>(key[1]) << 8 |
-               static_cast<unsigned int>(key[2]) << 16 | static_cast<unsigned int>(key[3]) << 24;
+        return assets::keyOf(request.get() + EEPROM_ASSET_SLOT(1));
     }
     IXO_LOG(IXO_PROGRESS, "not able to read Eeprom Asset Values");
     char manufacturer[kDmiTextSize + 1] = {0};
