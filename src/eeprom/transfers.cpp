@@ -22,9 +22,14 @@ constexpr int kRaisedPrivilege = 3;
 
 using File = handles::File;
 
-// Steps shared by both transfers: a fresh image, the I/O privilege, the
-// controller. Null (with the messages printed) when the transfer cannot go on.
-pcidev_row *prepareTransfer() {
+// Steps shared by both transfers: a record to fill, a fresh image, the I/O
+// privilege, the controller. Null (with the messages printed) when the
+// transfer cannot go on.
+pcidev_row *prepareTransfer(const unsigned char *record) {
+    if (record == nullptr) {
+        IXO_LOG(IXO_ERROR, "null asset record");
+        return nullptr;
+    }
     std::memset(eeprom_contents, 0xFF, sizeof eeprom_contents);
     if (device::portIo().iopl(kRaisedPrivilege) != 0) {
         IXO_LOG(IXO_ERROR, "iopl(%d) failed: %s", kRaisedPrivilege, std::strerror(errno));
@@ -115,11 +120,7 @@ IXO_API pcidev_row *scan_proc_bus_pci(void) {
 }
 
 IXO_API int readEepromAssetValues(unsigned char *record) {
-    if (record == nullptr) {
-        IXO_LOG(IXO_ERROR, "null asset record");
-        return -1;
-    }
-    pcidev_row *row = prepareTransfer();
+    pcidev_row *row = prepareTransfer(record);
     if (row == nullptr) {
         return -1;
     }
@@ -134,11 +135,7 @@ IXO_API int readEepromAssetValues(unsigned char *record) {
 }
 
 IXO_API int writeEepromAssetValues(unsigned char *record) {
-    if (record == nullptr) {
-        IXO_LOG(IXO_ERROR, "null asset record");
-        return -1;
-    }
-    pcidev_row *row = prepareTransfer();
+    pcidev_row *row = prepareTransfer(record);
     if (row == nullptr) {
         return -1;
     }
