@@ -45,9 +45,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    std::string xml(reinterpret_cast<const char *>(data), size);
     std::string error;
-    agent::CommandPtr command = agent::parseCommand(xml, "fuzz.xml", &error);
+    agent::CommandPtr command = fuzz::parseInput(data, size, &error);
     if (!command) {
         FUZZ_CHECK(!error.empty(), "refused without a reason");
         return 0;

@@ -41,9 +41,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    std::string xml(reinterpret_cast<const char *>(data), size);
     std::string error;
-    agent::CommandPtr command = agent::parseCommand(xml, "fuzz.xml", &error);
+    agent::CommandPtr command = fuzz::parseInput(data, size, &error);
     if (!command) {
         return 0;
     }

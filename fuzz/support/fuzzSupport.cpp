@@ -73,6 +73,11 @@ void installSafeSeams() {
 
 const std::string &workDirectory() { return workDir; }
 
+agent::CommandPtr parseInput(const uint8_t *data, size_t size, std::string *error) {
+    return agent::parseCommand(std::string(reinterpret_cast<const char *>(data), size), "fuzz.xml",
+                               error);
+}
+
 std::string useSimulatedDevice(int (*runner)(const char *commandLine)) {
     std::string root = workDir + "/device";
     std::string error;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "agent/ixoagent.h"
+
 namespace fuzz {
 
 // Sets the seams once per process: the device root an empty directory in
@@ -20,6 +22,9 @@ void useDeviceRoot(const std::string &root);
 // the agent and the command runner (one that runs nothing on it) there;
 // returns its root. Aborts when the device cannot be built.
 std::string useSimulatedDevice(int (*runner)(const char *commandLine));
+// The input as a command file, parsed as the agent parses one; null with the
+// reason in *error when the agent would refuse it.
+agent::CommandPtr parseInput(const uint8_t *data, size_t size, std::string *error);
 // Writes content to path, creating the file; aborts when it cannot.
 void writeFile(const std::string &path, const std::string &content);
 // Removes a directory tree.
