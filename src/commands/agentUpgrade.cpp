@@ -4,7 +4,6 @@
 // directory and reboots into the new agent.
 #define IXO_MODULE "PlatformCommands"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,14 +103,10 @@ void restoreOldAgent(bool setAside) {
 // A new file: whatever stood at the fixed name in the world-writable /tmp
 // (a link, a file of another user) is removed rather than written through.
 int createRestartScript() {
-    std::string path = device::devicePath(restartScript);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        IXO_LOG(IXO_ERROR, "cannot remove the old '%s': %s", restartScript, std::strerror(errno));
-        return -1;
-    }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    std::string error;
+    int fd = device::createFreshFile(restartScript, 0644, &error);
     if (fd < 0) {
-        IXO_LOG(IXO_ERROR, "cannot create '%s': %s", restartScript, std::strerror(errno));
+        IXO_LOG(IXO_ERROR, "%s", error.c_str());
     }
     return fd;
 }

@@ -4,6 +4,8 @@
 // device.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "ixo/seams.h"
@@ -31,9 +33,11 @@ std::string shellQuote(const std::string &text);
 // through both shells.
 std::string sudoSuLine(const std::string &innerLine);
 
-// Makes the capture file at a device path under /tmp afresh, empty and
-// root's own, removing whatever stood at that name (a planted link is
-// removed, never followed). False with the reason when it cannot.
+// Makes the file at a device path under /tmp afresh, removing whatever stood
+// at that name (a planted link is removed, never followed), and returns it
+// open for writing; -1 with the reason when it cannot.
+int createFreshFile(const std::string &path, mode_t mode, std::string *error);
+// The same for a capture file a redirection will fill: empty, 0600, closed.
 bool createCaptureFile(const std::string &path, std::string *error);
 
 // The C library's system(), for command lines that belong to the host and
