@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "commands/addons.h"
 #include "commands/handlerFrame.h"
 #include "device/device.h"
+#include "handles.h"
 #include "ixo/guards.h"
 #include "log.h"
 
@@ -72,8 +72,7 @@ bool renameOnDevice(const char *from, const char *to) {
 }
 
 bool controlFileReadable() {
-    std::unique_ptr<FILE, int (*)(FILE *)> control(
-        std::fopen(device::devicePath(agentControlFile).c_str(), "r"), std::fclose);
+    handles::File control(std::fopen(device::devicePath(agentControlFile).c_str(), "r"));
     if (!control) {
         IXO_LOG(IXO_ERROR, "the new agent has no '%s': %s", agentControlFile, std::strerror(errno));
         return false;
