@@ -91,11 +91,8 @@ inline agent::CommandPtr commandFromXml(const std::string &name, const std::stri
 inline agent::CommandPtr makeCommand(const std::string &name, const Parameters &parameters) {
     std::string xml;
     for (const auto &parameter : parameters) {
-        xml += "<" + parameter.first + ">";
-        for (char c : parameter.second) {
-            xml += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
-        }
-        xml += "</" + parameter.first + ">";
+        xml += "<" + parameter.first + ">" + support::xmlText(parameter.second) + "</" +
+               parameter.first + ">";
     }
     return commandFromXml(name, xml);
 }

@@ -74,7 +74,7 @@ protected:
     std::string installFile(const std::string &package, bool lockout) {
         std::string path = work + "/install-" + package + ".xml";
         support::writeFile(path, "<command name=\"installOnDevice\"><parameters><source>" +
-                                     e2e::xmlText(server.url("/files/" + package)) + "</source><lockoutUser>" +
+                                     support::xmlText(server.url("/files/" + package)) + "</source><lockoutUser>" +
                                      (lockout ? "true" : "false") +
                                      "</lockoutUser></parameters></command>\n");
         return path;

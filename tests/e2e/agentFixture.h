@@ -20,20 +20,6 @@
 
 namespace e2e {
 
-// Text as the content of an XML element.
-inline std::string xmlText(const std::string &text) {
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-            case '&': escaped += "&amp;"; break;
-            case '<': escaped += "&lt;"; break;
-            case '>': escaped += "&gt;"; break;
-            default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 struct AgentRun {
     int exitCode = -1;
     std::string out;

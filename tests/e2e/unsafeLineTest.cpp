@@ -28,7 +28,7 @@ namespace {
 
 using e2e::AgentRun;
 using e2e::tainted;
-using e2e::xmlText;
+using support::xmlText;
 
 class UnsafeLineEndToEnd : public e2e::AgentEndToEnd {
 protected:

@@ -44,6 +44,19 @@ void removeTree(const std::string &dir) {
     }
 }
 
+std::string xmlText(const std::string &text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 std::string readFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

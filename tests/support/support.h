@@ -17,6 +17,8 @@ void removeTree(const std::string &dir);
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &content);
 bool exists(const std::string &path);
+// Text as the content of an XML element (&, < and > escaped).
+std::string xmlText(const std::string &text);
 
 // Points the library, the agent's services and the simulator at root.
 void useDeviceRoot(const std::string &root);
