@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sched.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,24 +144,8 @@ TEST(UnprivilegedRunnerTest, EntersAUserNamespaceOrSaysRootIsNeeded) {
     support::writeFile(errors, "");
     ASSERT_EQ(chmod(errors.c_str(), 0666), 0);
 
-    // Runs fn in a child process that has become the user nobody; its wait status.
-    auto asNobody = [](auto fn) {
-        pid_t child = fork();
-        if (child == 0) {
-            // Changing user makes a process undumpable, which would hide its
-            // /proc/self files from it; a user who logged in has them.
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 ||
-                prctl(PR_SET_DUMPABLE, 1) != 0) {
-                _exit(120);
-            }
-            _exit(fn());
-        }
-        int status = -1;
-        waitpid(child, &status, 0);
-        return status;
-    };
-    int probe = asNobody([] { return unshare(CLONE_NEWUSER) == 0 ? 0 : 1; });
-    int status = asNobody([&] {
+    int probe = support::runAsLocalUser([] { return unshare(CLONE_NEWUSER) == 0 ? 0 : 1; });
+    int status = support::runAsLocalUser([&] {
         int fd = open(errors.c_str(), O_WRONLY | O_TRUNC);
         if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) {
             return 121;

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,17 @@ void clearSleeps();
 // The agent's log: every line since the last clearLog() (level 4 and up are kept).
 std::string logText();
 void clearLog();
+
+// A local user other than root (the user nobody), the attacker of the tests
+// that plant files, links and FIFOs or race the agent. Paths the user must
+// reach are opened to it first (every directory from the run's directory
+// down gets o+x). runAsLocalUser waits and gives the wait status; the work's
+// result is the exit code (120: the user could not be taken on).
+void openToLocalUsers(const std::string &path);
+pid_t startAsLocalUser(const std::function<int()> &work);
+int waitForLocalUser(pid_t user);
+int runAsLocalUser(const std::function<int()> &work);
+void stopLocalUser(pid_t user);  // SIGKILL, then collected
 
 // A fresh simulated device per test, with every root pointing at it, the
 // recorded command lines, sleeps and log cleared, and the port bus reset.
