@@ -12,25 +12,17 @@
 #include <vector>
 
 #include "agent/ixoagent.h"
+#include "agent/replacedFileOwner.h"
 
 namespace agent {
 
 namespace {
 
-constexpr mode_t kNewFileMode = 0644;
 // Room for ".", ".XXXXXX" and the name within NAME_MAX (255).
 constexpr size_t kMaxNameInPattern = 200;
 
 std::string failure(const std::string &what, const std::string &path) {
     return what + " '" + path + "': " + std::strerror(errno);
-}
-
-std::string directoryOf(const std::string &path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -46,23 +38,27 @@ DownloadTarget::~DownloadTarget() {
     }
 }
 
-bool DownloadTarget::open(const std::string &hostPath, const std::string &shownPath,
-                          std::string *reason) {
-    destination = hostPath;
-    shown = shownPath;
-    size_t slash = hostPath.rfind('/');
-    std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
-    if (name.empty()) {
+bool DownloadTarget::open(const std::string &destinationPath, std::string *reason) {
+    shown = destinationPath;
+    size_t slash = destinationPath.rfind('/');
+    std::string name =
+        slash == std::string::npos ? destinationPath : destinationPath.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
         *reason = "destination '" + shown + "' names no file";
         return false;
     }
+    std::string parent = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? std::string("/")
+                                                    : destinationPath.substr(0, slash);
+    directory = devicePath(parent);
+    destination = directory + (directory == "/" ? "" : "/") + name;
     struct stat info;
-    if (::stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (::lstat(destination.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         *reason = "destination '" + shown + "' is a directory";
         return false;
     }
-    std::string pattern =
-        directoryOf(hostPath) + "/." + name.substr(0, kMaxNameInPattern) + ".XXXXXX";
+    std::string pattern = destination.substr(0, destination.size() - name.size()) + "." +
+                          name.substr(0, kMaxNameInPattern) + ".XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     fd = ::mkostemp(buffer.data(), O_CLOEXEC);
@@ -93,22 +89,9 @@ bool DownloadTarget::write(const char *bytes, size_t length, std::string *reason
 
 bool DownloadTarget::commit(std::string *reason) {
     struct stat old;
-    bool replacing = ::lstat(destination.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    if (::fchmod(fd, replacing ? old.st_mode & 07777 : kNewFileMode) != 0) {
-        *reason = failure("cannot set the mode of", temporary);
+    bool replacing = ::lstat(destination.c_str(), &old) == 0;
+    if (!giveReplacedFileOwner(fd, temporary, replacing ? &old : nullptr, reason)) {
         return false;
-    }
-    if (replacing) {
-        struct stat created;
-        if (::fstat(fd, &created) != 0) {
-            *reason = failure("cannot examine", temporary);
-            return false;
-        }
-        if ((created.st_uid != old.st_uid || created.st_gid != old.st_gid) &&
-            ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            *reason = failure("cannot give the old owner to", temporary);
-            return false;
-        }
     }
     // A power cut after the rename must not leave an empty file in place.
     if (::fsync(fd) != 0) {
@@ -126,7 +109,7 @@ bool DownloadTarget::commit(std::string *reason) {
         return false;
     }
     committed = true;
-    int dir = ::open(directoryOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0 || ::fsync(dir) != 0) {
         // The file is in place; only its survival of a power cut is in doubt.
         ixoLogger("Agent", __func__, __LINE__, 2, "%s",

@@ -14,17 +14,20 @@ struct DownloadTarget {
     // Removes the temporary file unless it was committed.
     ~DownloadTarget();
 
-    // Creates the temporary file in the directory of hostPath; shownPath (the
-    // device path) names the destination in reasons. False with the reason
-    // when the destination cannot be written there.
-    bool open(const std::string &hostPath, const std::string &shownPath, std::string *reason);
+    // Creates the temporary file in the directory of the device path
+    // destinationPath, which names the destination in reasons. Only the
+    // directory is resolved under the device root: whatever stands at the
+    // name itself (a link, say) is replaced, never followed. False with the
+    // reason when the destination cannot be written there.
+    bool open(const std::string &destinationPath, std::string *reason);
     // Appends all the bytes; false with the reason otherwise.
     bool write(const char *bytes, size_t length, std::string *reason);
-    // Syncs the file, gives it the old destination's mode and owner (0644 for
-    // a new file), and renames it over the destination.
+    // Gives the file its owner and mode (see agent/replacedFileOwner.h),
+    // syncs it, renames it over the destination and syncs the directory.
     bool commit(std::string *reason);
 
     std::string destination;
+    std::string directory;
     std::string shown;
     std::string temporary;
     int fd = -1;

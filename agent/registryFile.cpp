@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "agent/registryStore.h"
+#include "agent/replacedFileOwner.h"
 
 namespace agent::registry {
 
@@ -17,7 +18,6 @@ namespace {
 
 // Far above any real registry; a bigger file is not one.
 constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
-constexpr mode_t kNewFileMode = 0644;
 
 bool sameTime(const struct timespec &a, const struct timespec &b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -86,23 +86,13 @@ struct TempFile {
     }
 };
 
-// The new file gets what the old one had, so that the programs that read the
-// registry can still read it.
-bool copyAttributes(const Store &store, const TempFile &temp, std::string *error) {
-    mode_t mode = store.present ? store.identity.st_mode & 07777 : kNewFileMode;
-    if (::fchmod(temp.file.fd, mode) != 0) {
-        return fail(error, __func__, __LINE__, systemFailure("cannot set the mode of", temp.path));
-    }
-    if (!store.present) {
-        return true;
-    }
-    struct stat info;
-    if (::fstat(temp.file.fd, &info) != 0) {
-        return fail(error, __func__, __LINE__, systemFailure("cannot examine", temp.path));
-    }
-    if ((info.st_uid != store.identity.st_uid || info.st_gid != store.identity.st_gid) &&
-        ::fchown(temp.file.fd, store.identity.st_uid, store.identity.st_gid) != 0) {
-        return fail(error, __func__, __LINE__, systemFailure("cannot set the owner of", temp.path));
+// The new file keeps the mode and owner of the file the agent made before,
+// so that the programs that read the registry can still read it.
+bool giveAttributes(const Store &store, const TempFile &temp, std::string *error) {
+    std::string reason;
+    if (!giveReplacedFileOwner(temp.file.fd, temp.path, store.present ? &store.identity : nullptr,
+                               &reason)) {
+        return fail(error, __func__, __LINE__, reason);
     }
     return true;
 }
@@ -174,7 +164,7 @@ bool writeRegistry(Store *store, const std::string &content, std::string *error)
     }
     temp.path = name.data();
     if (!writeAll(temp.file.fd, content, temp.path, error) ||
-        !copyAttributes(*store, temp, error)) {
+        !giveAttributes(*store, temp, error)) {
         return false;
     }
     if (::fsync(temp.file.fd) != 0) {

@@ -5,10 +5,6 @@
 
 #include "commands/downloadFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +14,7 @@
 
 #include "commands/commandHandlers.h"
 #include "commands/handlerFrame.h"
-#include "device/device.h"
+#include "device/replacementFile.h"
 #include "log.h"
 
 namespace {
@@ -51,34 +47,17 @@ std::string renderBytes(const char *bytes, int length) {
     return text + " (" + std::to_string(length) + " bytes)";
 }
 
-// Writes all of the bytes unless the file refuses; returns how many it took.
-int writeAll(int fd, const char *bytes, int length, int *error) {
-    int written = 0;
-    while (written < length) {
-        ssize_t count = ::write(fd, bytes + written, static_cast<size_t>(length - written));
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            *error = count < 0 ? errno : ENOSPC;
-            break;
-        }
-        written += static_cast<int>(count);
-    }
-    return written;
-}
-
 // Writes the gathered chunks; false, with the reasons logged, when the file
 // took fewer bytes than it was given.
-bool flush(int fd, const char *bytes, int length, const char *path) {
-    int error = 0;
-    int written = writeAll(fd, bytes, length, &error);
+bool flush(device::ReplacementFile *file, const char *bytes, int length, const char *path) {
+    std::string error;
+    int written = static_cast<int>(file->write(bytes, static_cast<size_t>(length), &error));
     if (written < length) {
         std::string unwritten = renderBytes(bytes + written, length - written);
         IXO_LOG(IXO_ERROR, "Error writing '%s'", unwritten.c_str());
         IXO_LOG(IXO_ERROR, "Error writing data to '%s'", path);
         IXO_LOG(IXO_ERROR, "Tried to write '%d' bytes, actually wrote '%d' bytes", length, written);
-        IXO_LOG(IXO_ERROR, "Write error: %s", std::strerror(error));
+        IXO_LOG(IXO_ERROR, "Write error: %s", error.c_str());
         return false;
     }
     return true;
@@ -97,8 +76,12 @@ IxoMimePart *findPart(IxoMimePart *parts, const char *contentLocation) {
     return nullptr;
 }
 
+std::string noPartText(const char *contentLocation) {
+    return std::string("No part of the command has Content-Location '") + contentLocation + "'";
+}
+
 // Fetches the body in chunks of 1024 bytes, in order, and writes them.
-int copyBody(IxoCharBuffer *body, int fd, const char *path) {
+int copyBody(IxoCharBuffer *body, device::ReplacementFile *file, const char *path) {
     const int capacity = kChunkSize * kChunksPerWrite;
     std::unique_ptr<char[]> pending(new (std::nothrow) char[capacity]);
     if (!pending) {
@@ -110,7 +93,7 @@ int copyBody(IxoCharBuffer *body, int fd, const char *path) {
     int offset = 0;
     while (offset < total) {
         if (used + kChunkSize > capacity) {
-            if (!flush(fd, pending.get(), used, path)) {
+            if (!flush(file, pending.get(), used, path)) {
                 return -1;
             }
             used = 0;
@@ -128,7 +111,7 @@ int copyBody(IxoCharBuffer *body, int fd, const char *path) {
         used += fetched;
         offset += fetched;
     }
-    return used == 0 || flush(fd, pending.get(), used, path) ? 0 : -1;
+    return used == 0 || flush(file, pending.get(), used, path) ? 0 : -1;
 }
 
 int fromMimePart(IxoCommand *command, const char *source, const char *destination,
@@ -137,6 +120,13 @@ int fromMimePart(IxoCommand *command, const char *source, const char *destinatio
     if (command->mimeParts == nullptr) {
         IXO_LOG(IXO_ERROR, "No mimeParts found");
         commands::setFailure(errorClass, message, "invalid_arguments", "Invalid Arguments");
+        return -1;
+    }
+    // The server asked for a file it did not send: writing nothing is no success.
+    if (findPart(command->mimeParts, source) == nullptr) {
+        std::string missing = noPartText(source);
+        IXO_LOG(IXO_ERROR, "%s", missing.c_str());
+        commands::setFailure(errorClass, message, "file_error", missing.c_str());
         return -1;
     }
     if (commands::writeMimeToFile(command->mimeParts, source, destination) < 0) {
@@ -188,25 +178,26 @@ int writeMimeToFile(IxoMimePart *parts, const char *contentLocation, const char 
     }
     IxoMimePart *part = findPart(parts, contentLocation);
     if (part == nullptr) {
-        IXO_LOG(IXO_NOTICE, "No MIME part has Content-Location '%s': nothing written to '%s'",
-                contentLocation, path);
-        return 0;
-    }
-    std::string hostPath = device::devicePath(path);
-    int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        IXO_LOG(IXO_ERROR, "Error opening '%s' for writing", path);
-        IXO_LOG(IXO_ERROR, "Open error: %s", std::strerror(errno));
+        IXO_LOG(IXO_ERROR, "%s", noPartText(contentLocation).c_str());
         return -1;
     }
-    int result = copyBody(part->body, fd, path);
-    if (::close(fd) != 0 && result == 0) {
-        // Data the kernel could not write back shows up only here.
-        IXO_LOG(IXO_ERROR, "Error writing data to '%s'", path);
-        IXO_LOG(IXO_ERROR, "Close error: %s", std::strerror(errno));
-        result = -1;
+    device::ReplacementFile file;
+    std::string error;
+    if (!file.create(path, &error)) {
+        IXO_LOG(IXO_ERROR, "Error opening '%s' for writing", path);
+        IXO_LOG(IXO_ERROR, "Open error: %s", error.c_str());
+        return -1;
     }
-    return result;
+    if (copyBody(part->body, &file, path) < 0) {
+        return -1;
+    }
+    if (!file.commit(&error)) {
+        // Data the disk could not take may show up only when it is synced.
+        IXO_LOG(IXO_ERROR, "Error writing data to '%s'", path);
+        IXO_LOG(IXO_ERROR, "Write error: %s", error.c_str());
+        return -1;
+    }
+    return 0;
 }
 
 int downloadFileFromServer(IxoCommand *command, IxoCharBuffer **response, char **errorClass,

@@ -11,9 +11,10 @@ namespace commands {
 int isMimeSource(const char *source);
 
 // Writes the body of the first part whose "Content-Location" equals
-// contentLocation into the device path, in chunks of 1024 bytes. 0 when
-// written, and also when no part matches (then nothing is written); -1 when
-// an argument is null or the file cannot be opened or written.
+// contentLocation into the device path, in chunks of 1024 bytes, replacing
+// the file there only once the whole body is on disk (device::ReplacementFile).
+// 0 when written; -1 when an argument is null, no part matches or the file
+// cannot be written, and then the old file is as it was.
 int writeMimeToFile(IxoMimePart *parts, const char *contentLocation, const char *path);
 
 }  // namespace commands

@@ -1,13 +1,16 @@
 // "downloadFileFromServer" on the simulated device: MIME parts that came with
 // the command, URLs fetched from the test HTTP server, the write-filter bracket.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -104,13 +107,15 @@ TEST_F(DownloadCommandTest, TheMimePartNamedByTheSourceIsWrittenWhole) {
     EXPECT_EQ(deviceFile("/home/root/motd.txt"), body);
     EXPECT_THAT(support::logText(), HasSubstr("[3] DownloadFileFromServer using MIME"));
 
-    // No part with exactly that name: nothing is written, and that is no failure.
+    // No part with exactly that name: the file the server asked for is not
+    // there, and nothing is written.
     support::writeFile(hostPath("/home/root/keep"), "old");
     outcome = runDownload({{"source", "files/a.txt"}, {"destination", "/home/root/keep"}},
                           {{"Content-Type: text/plain", "no location"},
                            {"Content-Location: files/a.txt.bak", "longer name"},
                            {"Content-Location: files/A.txt", "other case"}});
-    EXPECT_EQ(outcome, Outcome(0));
+    EXPECT_EQ(outcome, Outcome(-1, "file_error",
+                               "No part of the command has Content-Location 'files/a.txt'"));
     EXPECT_EQ(deviceFile("/home/root/keep"), "old");
     EXPECT_THAT(entries("/home/root"), ElementsAre("keep", "motd.txt", "system.conf"));
 }
@@ -137,20 +142,69 @@ TEST_F(DownloadCommandTest, MimeBodiesArriveWholeAcrossChunkBoundaries) {
     EXPECT_EQ(deviceFile("/home/root/p.bin"), "");
 }
 
-TEST_F(DownloadCommandTest, WriteErrorsAreFileErrorsWithTheCounts) {
+TEST_F(DownloadCommandTest, FileSizeLimitMidPartLeavesTheOldFileWhole) {
+    support::writeFile(hostPath("/home/root/big.bin"), "old content");
     std::string log = runWithFileLimit("/home/root/big.bin", patternBytes(2500), 2100);
     EXPECT_THAT(log, HasSubstr("Tried to write '2500' bytes, actually wrote '2100' bytes"));
     EXPECT_THAT(log, HasSubstr("Error writing '"));
     EXPECT_THAT(log, HasSubstr("... (400 bytes)'"));
     EXPECT_THAT(log, HasSubstr("Error writing data to '/home/root/big.bin'"));
     EXPECT_THAT(log, HasSubstr("Error writing MIME contents to file '/home/root/big.bin'"));
-    // What was written before the error stays; the server is told of the failure.
-    EXPECT_TRUE(deviceFile("/home/root/big.bin") == patternBytes(2500).substr(0, 2100));
+    EXPECT_TRUE(deviceFile("/home/root/big.bin") == "old content");
+    EXPECT_THAT(entries("/home/root"), ElementsAre("big.bin", "system.conf"));
 
     EXPECT_EQ(putPart("/home/root/no/dir/a", "x"), Outcome(-1, "file_error"));
     std::string text = support::logText();
     EXPECT_THAT(text, HasSubstr("[1] Error opening '/home/root/no/dir/a' for writing"));
     EXPECT_THAT(text, HasSubstr("[1] Error writing MIME contents to file '/home/root/no/dir/a'"));
+}
+
+// In the world-writable /temp another user may have put anything at the
+// destination's name beforehand.
+TEST_F(DownloadCommandTest, PlantedLinkOrFileAtTheDestinationIsReplacedNotWrittenThrough) {
+    const std::string outside = support::makeTempDir("outside-") + "/precious";
+    support::writeFile(outside, "precious");
+    const std::string destination = "/temp/part.bin";
+    const std::string host = hostPath(destination);
+    support::openToLocalUsers(hostPath("/temp"));
+    struct Case {
+        const char *what;
+        std::function<int()> plant;
+        bool byLocalUser;
+        mode_t mode;
+    };
+    const Case cases[] = {
+        {"a link to a file outside", [&] { return symlink(outside.c_str(), host.c_str()); }, true,
+         0644},
+        {"a file open to everyone",
+         [&] {
+             int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+             return fd < 0 || fchmod(fd, 0666) != 0 ? 1 : close(fd);
+         },
+         true, 0644},
+        // Root's own file keeps its mode.
+        {"root's private file",
+         [&] {
+             int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+             return fd < 0 ? 1 : close(fd);
+         },
+         false, 0600},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink(host.c_str());
+        // The local user's wait status, or root's own result: 0 when planted.
+        ASSERT_EQ(c.byLocalUser ? support::runAsLocalUser(c.plant) : c.plant(), 0);
+        EXPECT_EQ(putPart(destination, "the part"), Outcome(0));
+        struct stat info;
+        ASSERT_EQ(lstat(host.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_uid, 0u);
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+        EXPECT_EQ(deviceFile(destination), "the part");
+    }
+    EXPECT_EQ(support::readFile(outside), "precious");
+    EXPECT_THAT(entries("/temp"), ElementsAre("part.bin"));
 }
 
 TEST_F(DownloadCommandTest, InvalidArgumentsWriteNothing) {

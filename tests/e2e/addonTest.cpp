@@ -4,6 +4,7 @@
 // simulated device.
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -174,6 +175,47 @@ TEST_F(AddonEndToEnd, TaintedPackageNameReachesTheInstallerWhole) {
     EXPECT_EQ(support::readFile(device + "/var/log/installer.sh.argv"),
               "5\0-f\0-p\0/tmp/ixoAddonPipe\0-l\0/tmp/"s + package + '\0');
     EXPECT_THAT(shellLines(), Contains(HasSubstr(e2e::kTaintBegin)));
+}
+
+// Another user of the device plants a package of their own at the name the
+// download goes to in /tmp, and keeps writing it there while the agent
+// fetches and installs: the installer must get the server's package.
+TEST_F(AddonEndToEnd, LocalUserCannotSwapThePackageBeforeTheInstallerReadsIt) {
+    const std::string planted = work + "/planted";
+    ASSERT_EQ(mkdir(planted.c_str(), 0755), 0);
+    support::writeFile(planted + "/control", "Name: HelloAddon\nVersion: 6.6.6\n");
+    support::writeFile(planted + "/planted.sh", "echo planted\n");
+    ASSERT_EQ(runHost({"/bin/tar", "-C", planted, "-cf", work + "/planted.tar", "."}), 0);
+    const std::string package = support::readFile(work + "/planted.tar");
+    const std::string name = device + "/tmp/HelloAddon.tar";
+    support::openToLocalUsers(device + "/tmp");
+    ASSERT_EQ(support::runAsLocalUser([&] {
+                  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+                  return fd < 0 || fchmod(fd, 0666) != 0 ||
+                         write(fd, package.data(), package.size()) !=
+                             static_cast<ssize_t>(package.size());
+              }),
+              0);
+    pid_t writer = support::startAsLocalUser([&] {
+        for (;;) {
+            int fd = open(name.c_str(), O_WRONLY | O_TRUNC);
+            if (fd >= 0) {
+                ssize_t written = write(fd, package.data(), package.size());
+                close(fd);
+                (void)written;
+            }
+            usleep(100);
+        }
+        return 0;
+    });
+
+    e2e::AgentRun install = runAgent(installFile("HelloAddon.tar", false));
+    support::stopLocalUser(writer);
+
+    EXPECT_EQ(install.exitCode, 0) << install.out << install.err;
+    EXPECT_EQ(support::readFile(device + "/etc/addons.d/HelloAddon/control"),
+              support::readFile(std::string(IXO_SOURCE_DIR) + "/samples/addons/HelloAddon/control"));
+    EXPECT_FALSE(support::exists(device + "/etc/addons.d/HelloAddon/planted.sh"));
 }
 
 TEST_F(AddonEndToEnd, AgentUpgradesAndTheDeviceReboots) {

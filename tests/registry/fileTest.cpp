@@ -2,9 +2,11 @@
 // left alone, attributes, links, stray temporary files, outside changes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "tests/registry/registryTestSupport.h"
@@ -95,6 +97,27 @@ TEST_F(RegistryFile, KeepsModeAndFollowsLinks) {
     ASSERT_EQ(lchown(home.c_str(), 1234, 1234), 0);
     EXPECT_EQ(reg_open("/home/root/system.conf"), 0);
     EXPECT_THAT(support::logText(), HasSubstr("not following symbolic link"));
+}
+
+// /tmp is open to every user: one may create the registry before root does.
+TEST_F(RegistryFile, FilePlantedByAnotherUserBecomesRootsOnWrite) {
+    const std::string path = file();
+    support::openToLocalUsers(hostPath("/tmp"));
+    ASSERT_TRUE(unlink(path.c_str()) == 0 || errno == ENOENT);
+    ASSERT_EQ(support::runAsLocalUser([&] {
+                  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+                  return fd < 0 || fchmod(fd, 0666) != 0 || write(fd, "[s]\nk=v\n", 8) != 8;
+              }),
+              0);
+    int handle = reg_open("/tmp/system.conf");
+    ASSERT_GT(handle, 0);
+    ASSERT_EQ(reg_set(handle, "s", "k", "root's"), 0);
+    reg_close(handle);
+    struct stat info = status(path);
+    EXPECT_EQ(info.st_uid, geteuid());
+    EXPECT_EQ(info.st_gid, getegid());
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    EXPECT_EQ(support::readFile(path), "[s]\nk=root's\n");
 }
 
 TEST_F(RegistryFile, NextWriteRemovesOnlyAKilledWritersTempFile) {
