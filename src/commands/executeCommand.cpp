@@ -102,8 +102,15 @@ int executeCommand(IxoCommand *command, IxoCharBuffer **response, char **errorCl
         makeWritable("/");
     }
     // The server's command and location run as given: that is this command's
-    // purpose. The line is never cut, whatever their length.
-    std::string prefix = location[0] != '\0' ? std::string("cd ") + location + ";" : "";
+    // purpose. The line is never cut, whatever their length. A command meant
+    // for its location must not run anywhere else: when the shell cannot
+    // change there, it ends before any part of the command, with the cd's
+    // complaint in the error capture and exit code 1.
+    std::string prefix;
+    if (location[0] != '\0') {
+        prefix = std::string("cd ") + location + (captureErr ? " 2> " + errFile : "") +
+                 " || exit 1;";
+    }
     std::string line = prefix + " " + deviceCommand + " " + (captureOut ? "> " + outFile : "") +
                        " " + (captureErr ? "2> " + errFile : "");
     IXO_LOG(IXO_PROGRESS, "execute Command='%s'", line.c_str());

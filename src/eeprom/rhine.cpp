@@ -12,8 +12,9 @@ constexpr unsigned short kEecsr = 0x74;
 constexpr unsigned short kConfig = 0x78;
 constexpr unsigned char kDirectProgramming = 0x10;
 constexpr unsigned char kDataOut = 0x01;
-// Any of these set and the controller is not ready to program the EEPROM.
-constexpr unsigned char kWriteRefused = 0x70;
+// Any of these set and the controller holds the EEPROM itself (loading or
+// programming it): the lines do not reach the EEPROM, for a read or a write.
+constexpr unsigned char kControllerHolds = 0x70;
 
 // Line patterns; all keep direct programming on.
 constexpr unsigned char kIdle = 0x10;
@@ -55,6 +56,10 @@ void keepBits(unsigned short port, unsigned char mask) {
     VNSvOutPortB(port, static_cast<unsigned char>(value & mask));
 }
 
+bool controllerHolds(unsigned short ioBase) {
+    return (SROMbyReadEECSR(ioBase) & kControllerHolds) != 0;
+}
+
 // Selects the chip and clocks in the start bit.
 void openAccess(unsigned short ioBase) {
     setBits(static_cast<unsigned short>(ioBase + kConfig), eeprom::kViaConfigAccess);
@@ -79,6 +84,25 @@ void sendBits(unsigned short ioBase, unsigned int value, int count) {
     for (int bit = count - 1; bit >= 0; --bit) {
         sendBit(ioBase, ((value >> bit) & 1u) != 0);
     }
+}
+
+// Reads every word the controller lets through, each after the same look at
+// EECSR that a word write takes; a held word would read as zeros, so it is
+// left as it was. True only when every word was read.
+bool readAllWords(unsigned short ioBase, unsigned char *image) {
+    int done = 0;
+    for (int address = 0; address < eeprom::kViaWords; ++address) {
+        if (controllerHolds(ioBase)) {
+            continue;
+        }
+        eeprom::setImageWord(image, address,
+                             SROMwReadDirect(ioBase, static_cast<unsigned char>(address)));
+        ++done;
+    }
+    if (done != eeprom::kViaWords) {
+        IXO_LOG(IXO_ERROR, "the controller let %d of %d words be read", done, eeprom::kViaWords);
+    }
+    return done == eeprom::kViaWords;
 }
 
 // Writes every word in order, whatever the previous word's outcome; true
@@ -163,7 +187,7 @@ IXO_API void SROMvIssueDirect(unsigned short ioBase, unsigned short command) {
 
 IXO_API unsigned char SROMbWriteDirect(unsigned short ioBase, unsigned char wordAddress,
                                        unsigned short word) {
-    if ((SROMbyReadEECSR(ioBase) & kWriteRefused) != 0) {
+    if (controllerHolds(ioBase)) {
         return 0;
     }
     openAccess(ioBase);
@@ -209,13 +233,9 @@ IXO_API int readViaEeprom(unsigned short ioBase, unsigned char *image) {
     if (image == nullptr) {
         return 0;
     }
-    unsigned short words[eeprom::kViaWords];
-    SROMvReadAllContents(ioBase, words);
-    for (int index = 0; index < eeprom::kViaWords; ++index) {
-        eeprom::setImageWord(image, index, words[index]);
-    }
-    // The lines cannot tell a missing EEPROM from one that answers.
-    return 1;
+    // Only the controller's refusal shows: the lines cannot tell a missing
+    // EEPROM from one that answers.
+    return readAllWords(ioBase, image) ? 1 : 0;
 }
 
 IXO_API void fillViaEepromAsset(unsigned char *image, unsigned char *record) {

@@ -1,9 +1,12 @@
 // The lock screen shown while a command changes the device. The agent forks a
 // lock process, which forks the dialog process running the device's lockdlg
-// program and waits for SIGTERM; then it kills the dialog and exits.
+// program and waits for SIGTERM; then it kills the dialog and exits. Neither
+// outlives the process it serves: the lock process ends when the agent dies,
+// the dialog when the lock process dies.
 #define IXO_MODULE "LockoutUser"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,7 +69,19 @@ void collectLockProcess(pid_t pid) {
     endingLockProcesses.push_back(pid);
 }
 
-[[noreturn]] void runLockProcess() {
+// Has the kernel send signal to this process when its parent dies. False,
+// and the process is to end at once, when that cannot be set or the parent
+// has died already (too late for the kernel to send it).
+bool endsWithParent(int signal, pid_t parent) {
+    if (prctl(PR_SET_PDEATHSIG, signal) != 0) {
+        IXO_LOG(IXO_ERROR, "cannot have the process end with its parent: %s",
+                std::strerror(errno));
+        return false;
+    }
+    return getppid() == parent;
+}
+
+[[noreturn]] void runLockProcess(pid_t agent) {
     lockRunning = 1;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -83,9 +98,22 @@ void collectLockProcess(pid_t pid) {
     sigemptyset(&terminate);
     sigaddset(&terminate, SIGTERM);
     sigprocmask(SIG_UNBLOCK, &terminate, nullptr);
+    // A killed agent cannot end its lockout, and a new agent does not know
+    // it: the agent's death ends the lockout as endUserLockoutDialog does.
+    // (The signal comes when the thread that began the lockout ends; the
+    // agent's handlers run on its main thread.)
+    if (!endsWithParent(SIGTERM, agent)) {
+        _exit(0);
+    }
 
+    pid_t lockProcess = getpid();
     pid_t dialogPid = fork();
     if (dialogPid == 0) {
+        // A lock process killed with SIGKILL cannot kill its dialog; this
+        // survives the exec of lockdlg.
+        if (!endsWithParent(SIGKILL, lockProcess)) {
+            _exit(127);
+        }
         showLock();
         _exit(127);
     }
@@ -127,9 +155,10 @@ IXO_API int beginUserLockoutDialog(void) {
         IXO_LOG(IXO_ERROR, "User already locked out");
         return -1;
     }
+    pid_t agent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
-        runLockProcess();
+        runLockProcess(agent);
     }
     if (pid < 0) {
         IXO_LOG(IXO_ERROR, "Error locking out user");

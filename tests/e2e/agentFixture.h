@@ -61,9 +61,15 @@ protected:
     // The command lines the agent has run on the device in this test so far.
     std::vector<std::string> shellLines() const { return sim::readLineLog(work + "/shell-lines"); }
 
+    AgentRun agent(const std::vector<std::string> &arguments) {
+        return finishAgent(startAgent(arguments));
+    }
+
+    // Starts the agent and returns its process id (the wrapper's, which
+    // becomes the agent), -1 when it could not be started.
     // IXO_AGENT_WRAPPER, when set, is a command line the agent runs under
     // (the leak check: "valgrind --error-exitcode=99 ..."), split at blanks.
-    AgentRun agent(const std::vector<std::string> &arguments) {
+    pid_t startAgent(const std::vector<std::string> &arguments) {
         std::string outPath = work + "/stdout";
         std::string errPath = work + "/stderr";
         std::vector<std::string> words;
@@ -99,13 +105,19 @@ protected:
             execvp(argv[0], argv.data());
             _exit(121);
         }
+        return pid;
+    }
+
+    // Waits for the agent started by startAgent; its exit code stays -1
+    // unless it exited.
+    AgentRun finishAgent(pid_t pid) {
         AgentRun run;
         int status = 0;
         if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
             run.exitCode = WEXITSTATUS(status);
         }
-        run.out = support::readFile(outPath);
-        run.err = support::readFile(errPath);
+        run.out = support::readFile(work + "/stdout");
+        run.err = support::readFile(work + "/stderr");
         return run;
     }
 

@@ -43,6 +43,13 @@ std::vector<int> childrenOf(int pid) {
 
 bool processExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
 
+// Neither gone nor a zombie waiting for its parent.
+bool processRunning(int pid) {
+    std::string stat = support::readFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t state = stat.rfind(") ");
+    return state != std::string::npos && stat.compare(state + 2, 1, "Z") != 0;
+}
+
 template <typename Condition>
 bool waitFor(Condition condition, std::chrono::milliseconds limit) {
     for (auto end = Clock::now() + limit; Clock::now() < end;) {
@@ -76,6 +83,20 @@ protected:
     int lockProcess() {
         std::vector<int> children = childrenOf(getpid());
         return children.size() == 1 ? children[0] : -1;
+    }
+
+    // The dialog process of the lock process once it runs lockdlg, else -1.
+    int dialogOnceUp(int lock) {
+        int dialog = -1;
+        waitFor(
+            [&] {
+                std::vector<int> children = childrenOf(lock);
+                dialog = children.empty() ? -1 : children[0];
+                return dialog > 0 &&
+                       procStrings(dialog, "cmdline").find("lockdlg") != std::string::npos;
+            },
+            std::chrono::seconds(3));
+        return dialog;
     }
 };
 
@@ -117,16 +138,8 @@ TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndIsCollected) {
     ASSERT_EQ(beginUserLockoutDialog(), 0);
     int lock = lockProcess();
     ASSERT_GT(lock, 0);
-    int dialog = -1;
-    // Wait until the dialog has replaced the forked lock process.
-    ASSERT_TRUE(waitFor(
-        [&] {
-            std::vector<int> children = childrenOf(lock);
-            dialog = children.empty() ? -1 : children[0];
-            return dialog > 0 &&
-                   procStrings(dialog, "cmdline").find("lockdlg") != std::string::npos;
-        },
-        std::chrono::seconds(3)));
+    int dialog = dialogOnceUp(lock);
+    ASSERT_GT(dialog, 0);
 
     std::string expected;
     for (char **variable = environ; *variable != nullptr; ++variable) {
@@ -145,6 +158,25 @@ TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndIsCollected) {
     EXPECT_FALSE(processExists(lock));
     EXPECT_EQ(waitpid(lock, nullptr, WNOHANG), -1);
     EXPECT_THAT(childrenOf(getpid()), IsEmpty());
+}
+
+// A lock process killed with SIGKILL cannot kill its dialog: the dialog
+// ends with it all the same.
+TEST_F(LockoutTest, DialogEndsWithAKilledLockProcess) {
+    ASSERT_EQ(beginUserLockoutDialog(), 0);
+    int lock = lockProcess();
+    ASSERT_GT(lock, 0);
+    int dialog = dialogOnceUp(lock);
+    ASSERT_GT(dialog, 0);
+    ASSERT_EQ(kill(lock, SIGKILL), 0);
+    EXPECT_TRUE(waitFor([&] { return !processRunning(dialog); }, std::chrono::seconds(3)))
+        << "the lock dialog outlived its lock process";
+    EXPECT_EQ(endUserLockoutDialog(), 0);
+    EXPECT_THAT(childrenOf(getpid()), IsEmpty());
+    // Only a failed run leaves it: it is not left on this machine.
+    if (processRunning(dialog)) {
+        kill(dialog, SIGKILL);
+    }
 }
 
 // The dialog process exits at once; ending the lockout still signals only it.

@@ -4,10 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <vector>
 
 #include "tests/commands/commandTestSupport.h"
 
 using namespace commandtest;
+using ::testing::AllOf;
+using ::testing::Contains;
 
 namespace {
 
@@ -40,7 +44,7 @@ TEST_F(ExecuteCommandTest, LineResultDocumentAndCaptureFiles) {
     const struct {
         std::string command, location, sendStdout, sendStderr, line, response;
     } cases[] = {
-        {"ls", "/tmp/listing", "true", "false", "cd /tmp/listing; ls > " + out + " ",
+        {"ls", "/tmp/listing", "true", "false", "cd /tmp/listing || exit 1; ls > " + out + " ",
          begin + "0</commandExitCode><stdOut>marker-file\n</stdOut>" + end},
         // The exit code is the raw wait status. No location: the line begins
         // with a blank; no captures: it ends with two.
@@ -75,9 +79,31 @@ TEST_F(ExecuteCommandTest, LongLocationNeverCutsTheCommand) {
     std::string location = "/tmp/" + std::string(9000, 'd');
     Outcome outcome = execute("echo whole", location, "true", "true");
     EXPECT_THAT(sim::recordedLines(),
-                ElementsAre("cd " + location + "; echo whole > " + out + " 2> " + err, cleanup));
-    // The cd fails in the device's shell and the command still runs after it.
-    EXPECT_THAT(outcome.response.value_or(""), HasSubstr("<stdOut>whole\n</stdOut>"));
+                ElementsAre("cd " + location + " 2> " + err + " || exit 1; echo whole > " + out +
+                                " 2> " + err,
+                            cleanup));
+    // The whole location reached the cd, which refuses a name that long.
+    EXPECT_THAT(outcome.response.value_or(""), HasSubstr(location + ": File name too long"));
+}
+
+// "rm -rf *" meant for a location must never run in another directory: when
+// the location cannot be entered, no part of the command runs, not the
+// commands after a ";" nor those of a further line, and the answer says why.
+TEST_F(ExecuteCommandTest, CommandForAMissingLocationRunsNowhere) {
+    const std::vector<std::string> created = {"ran-first", "ran-second", "ran-third"};
+    Outcome outcome = execute("touch ran-first; touch ran-second\ntouch /tmp/ran-third",
+                              "/tmp/missing", "true", "true");
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_THAT(outcome.response.value_or(""),
+                AllOf(HasSubstr("<commandExitCode>256</commandExitCode><stdOut></stdOut><stdErr>"),
+                      HasSubstr("can't cd to /tmp/missing")));
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator entry(root, error), end;
+         !error && entry != end; entry.increment(error)) {
+        EXPECT_THAT(created, Not(Contains(entry->path().filename().string())))
+            << entry->path();
+    }
+    EXPECT_FALSE(error) << error.message();
 }
 
 TEST_F(ExecuteCommandTest, MissingParameterRunsNothing) {
