@@ -45,6 +45,12 @@ bool createCaptureFile(const std::string &path, std::string *error);
 // missing is set when nothing stands at the name.
 int openCaptureFileForReading(const std::string &path, bool *missing, std::string *error);
 
+// The window manager's control file (/tmp/qvwm-:0.0), which root's shell
+// appends to with ">>". False, with the reason, when a symbolic link stands
+// at its name (or the name cannot be examined): a line appending to it must
+// not run then.
+bool windowManagerControlFileUsable(std::string *error);
+
 // The C library's system(), for command lines that belong to the host and
 // not to the device (registry test mode). Null with the reason when it cannot
 // be found.

@@ -134,6 +134,20 @@ TEST_F(AddonInstallTest, InstalledUnderTheLockoutAndTheDesktopRestartFollowsTheO
     }
 }
 
+TEST_F(AddonInstallTest, WindowManagerControlFileLinkedByALocalUserIsNotAppendedTo) {
+    write("/tmp/system.conf", "[system]\nversion=6.3.0\n");
+    write("/etc/victim", "precious\n");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string link = hostPath("/tmp/qvwm-:0.0");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("../etc/victim", link.c_str()); }), 0);
+
+    EXPECT_EQ(install(helloSource), Outcome{});
+
+    EXPECT_THAT(lines(), ElementsAre(helloInstallLine, "sudo su -c \"/etc/rc.d/rc.qvwm\""));
+    EXPECT_EQ(read("/etc/victim"), "precious\n");
+    EXPECT_THAT(support::logText(), HasSubstr("/tmp/qvwm-:0.0 is a symbolic link"));
+}
+
 TEST_F(AddonInstallTest, OutcomeFileReadExactly) {
     ixoSetCommandRunner(outcomeWritingRunner);
     outcomePath = hostPath("/tmp/ixoAddonPipe");
