@@ -20,6 +20,7 @@
 #include "commands/handlerFrame.h"
 #include "device/device.h"
 #include "log.h"
+#include "urlPasswords.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ int writeMimeToFile(IxoMimePart *parts, const char *contentLocation, const char 
     IxoMimePart *part = findPart(parts, contentLocation);
     if (part == nullptr) {
         IXO_LOG(IXO_NOTICE, "No MIME part has Content-Location '%s': nothing written to '%s'",
-                contentLocation, path);
+                ixo::hideUrlPasswords(contentLocation).c_str(), path);
         return 0;
     }
     std::string hostPath = device::devicePath(path);
