@@ -41,12 +41,13 @@ handles::File openOutcomeFile(const char *path, char **errorClass) {
     bool missing = false;
     std::string error;
     handles::File outcome;
-    int fd = device::openCaptureFileForReading(path, &missing, &error);
-    if (fd >= 0) {
-        outcome.reset(::fdopen(fd, "r"));
-        if (!outcome) {
+    handles::Descriptor file{device::openCaptureFileForReading(path, &missing, &error)};
+    if (file.fd >= 0) {
+        outcome.reset(::fdopen(file.fd, "r"));
+        if (outcome) {
+            file.fd = -1;
+        } else {
             error = std::string("cannot read ") + path + ": " + std::strerror(errno);
-            ::close(fd);
         }
     }
     if (!outcome) {
