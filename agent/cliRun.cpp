@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "agent/cliCommands.h"
 #include "agent/ixoagent.h"
+#include "src/urlPasswords.h"
 
 namespace agent {
 
@@ -17,8 +19,12 @@ struct TextDeleter {
 };
 using Text = std::unique_ptr<char, TextDeleter>;
 
+// What the agent prints shows no password written into a URL; what it keeps
+// and reports to the server stays whole.
+std::string shown(const std::string &text) { return ixo::hideUrlPasswords(text); }
+
 void printText(const char *label, const char *text) {
-    std::printf("%s: %s\n", label, text != nullptr ? text : "(none)");
+    std::printf("%s: %s\n", label, text != nullptr ? shown(text).c_str() : "(none)");
 }
 
 // The outcome as the agent reports it to the server.
@@ -72,7 +78,7 @@ int runCommandRecord(const PlatformLibrary &library, IxoCommand *command, const 
     printText("errorClass", errorClass);
     printText("message", message);
     if (response != nullptr) {
-        std::printf("response:\n%s\n", charBufferString(response).c_str());
+        std::printf("response:\n%s\n", shown(charBufferString(response)).c_str());
     } else {
         printText("response", nullptr);
     }
@@ -155,7 +161,7 @@ int resumePending(const CliContext &context) {
     const char *responseText = kept.response.get();
     if (responseText != nullptr) {
         // The command finished before the reboot: report its outcome once.
-        std::printf("outcome kept across the reboot:\n%s\n", responseText);
+        std::printf("outcome kept across the reboot:\n%s\n", shown(responseText).c_str());
         library.saveResponse(nullptr);
         library.saveCommand(nullptr);
         return 0;

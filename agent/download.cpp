@@ -12,6 +12,7 @@
 
 #include "agent/downloadTarget.h"
 #include "agent/ixoagent.h"
+#include "src/urlPasswords.h"
 
 namespace agent {
 
@@ -127,7 +128,7 @@ int download(const char *function, const char *url, const char *user, const char
                   url == nullptr || url[0] == '\0' ? "no URL given" : "no destination given");
         return -1;
     }
-    std::string shownUrl = urlForLog(url);
+    std::string shownUrl = ixo::hideUrlPasswords(url);
     ixoLogger("Agent", function, __LINE__, 3, "Downloading '%s' to '%s' (user '%s', password %s)",
               shownUrl.c_str(), destination, user != nullptr ? user : "",
               password != nullptr && password[0] != '\0' ? "set" : "not set");
@@ -174,24 +175,6 @@ int downloadWithCredentials(const char *url, const char *user, const char *passw
 
 int downloadToFile(const char *url, const char *destination, int) {
     return download(__func__, url, nullptr, nullptr, destination);
-}
-
-std::string urlForLog(const std::string &url) {
-    size_t scheme = url.find("://");
-    size_t start = scheme == std::string::npos ? 0 : scheme + 3;
-    size_t authorityEnd = url.find_first_of("/?#", start);
-    if (authorityEnd == std::string::npos) {
-        authorityEnd = url.size();
-    }
-    size_t at = url.rfind('@', authorityEnd == 0 ? 0 : authorityEnd - 1);
-    if (at == std::string::npos || at < start) {
-        return url;
-    }
-    size_t colon = url.find(':', start);
-    if (colon == std::string::npos || colon > at) {
-        return url;
-    }
-    return url.substr(0, colon + 1) + "***" + url.substr(at);
 }
 
 }  // namespace agent

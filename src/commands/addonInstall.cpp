@@ -14,6 +14,7 @@
 #include "commands/handlerFrame.h"
 #include "device/device.h"
 #include "log.h"
+#include "urlPasswords.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ int downloadAndInstall(IxoCommand *command, const char *source, const std::strin
     if (!lockout.open(command, errorClass, message)) {
         return -1;
     }
-    IXO_LOG(IXO_PROGRESS, "About to download '%s' to '%s'", source, localPath.c_str());
+    IXO_LOG(IXO_PROGRESS, "About to download '%s' to '%s'", ixo::hideUrlPasswords(source).c_str(),
+            localPath.c_str());
     AgentFunctionTable *functions = agentFunctions();
     if (functions == nullptr || functions->downloadToFile == nullptr) {
         IXO_LOG(IXO_ERROR, "the agent has given no download function");

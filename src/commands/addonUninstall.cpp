@@ -60,8 +60,16 @@ int uninstallFromDevice(IxoCommand *command, IxoCharBuffer **, char **errorClass
     }
     std::vector<Removal> list = removals(first);
     // Refused before anything is removed: a cut line would remove another
-    // add-on.
+    // add-on, and the deinstaller takes a name beginning with "-" for one of
+    // its options.
     for (const Removal &removal : list) {
+        if (removal.named && removal.addon[0] == '-') {
+            IXO_LOG(IXO_ERROR, "add-on name '%s' refused: it begins with '-'",
+                    removal.addon.c_str());
+            setFailure(errorClass, message, "invalid_arguments",
+                       "An add-on name cannot begin with '-'");
+            return -1;
+        }
         if (removal.line.size() > maximumCommandLine) {
             IXO_LOG(IXO_ERROR, "deinstaller command line of %zu characters refused",
                     removal.line.size());

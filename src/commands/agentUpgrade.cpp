@@ -71,12 +71,64 @@ bool renameOnDevice(const char *from, const char *to) {
     return true;
 }
 
-bool controlFileReadable() {
+// The control file is the proof of a good agent install.
+bool controlFileReadable(const char *whose) {
     handles::File control(std::fopen(device::devicePath(agentControlFile).c_str(), "r"));
     if (!control) {
-        IXO_LOG(IXO_ERROR, "the new agent has no '%s': %s", agentControlFile, std::strerror(errno));
+        IXO_LOG(IXO_ERROR, "the %s agent has no '%s': %s", whose, agentControlFile,
+                std::strerror(errno));
         return false;
     }
+    return true;
+}
+
+// An upgrade cut short (power lost before the restart script ran) leaves the
+// set-aside directory behind, and the old agent cannot be renamed onto it.
+// While the agent's directory still holds a good agent, the leftover is
+// stale and goes; without one, the leftover may be the only good agent the
+// device has, and it is kept.
+bool clearLeftoverSetAside() {
+    if (!existsOnDevice(setAsideDirectory)) {
+        return true;
+    }
+    if (!controlFileReadable("running")) {
+        IXO_LOG(IXO_ERROR, "keeping '%s', left by an earlier upgrade: it may hold the only good agent",
+                setAsideDirectory);
+        return false;
+    }
+    IXO_LOG(IXO_NOTICE, "removing '%s', left by an earlier upgrade", setAsideDirectory);
+    char *message = nullptr;
+    char *failure = pDeleteDirectory(setAsideDirectory, &message);
+    if (failure != nullptr) {
+        IXO_LOG(IXO_ERROR, "cannot remove '%s': %s %s", setAsideDirectory, failure,
+                message != nullptr ? message : "");
+    }
+    std::free(failure);
+    std::free(message);
+    return failure == nullptr;
+}
+
+// The old agent moves to the set-aside directory, so that a failed install
+// can be told from the old agent and undone. False when it stays in place:
+// the install must not run over it then. A device without an agent directory
+// has nothing to set aside (*setAside stays false).
+bool setOldAgentAside(bool *setAside) {
+    *setAside = false;
+    if (!clearLeftoverSetAside()) {
+        return false;
+    }
+    if (::rename(device::devicePath(agentDirectory).c_str(),
+                 device::devicePath(setAsideDirectory).c_str()) != 0) {
+        int error = errno;
+        if (error == ENOENT && !existsOnDevice(agentDirectory)) {
+            IXO_LOG(IXO_NOTICE, "no '%s' to set aside", agentDirectory);
+            return true;
+        }
+        IXO_LOG(IXO_ERROR, "cannot set the old agent aside: rename of '%s' to '%s': %s",
+                agentDirectory, setAsideDirectory, std::strerror(error));
+        return false;
+    }
+    *setAside = true;
     return true;
 }
 
@@ -184,11 +236,16 @@ int upgradeAgent(const std::string &localPath, const std::string &installLine, b
                  char **errorClass, char **message) {
     IXO_LOG(IXO_PROGRESS, "upgrading the agent from '%s'", localPath.c_str());
     makeWritable(agentDirectory);
-    bool setAside = renameOnDevice(agentDirectory, setAsideDirectory);
+    bool setAside = false;
+    if (!setOldAgentAside(&setAside)) {
+        makeWriteProtected(agentDirectory);
+        setFailure(errorClass, message, "system_error", upgradeFailed);
+        return -1;
+    }
     int status = device::runDeviceCommand(installLine);
     IXO_LOG(IXO_TRACE, "'%s' returned %d", installLine.c_str(), status);
 
-    if (!controlFileReadable()) {
+    if (!controlFileReadable("new")) {
         restoreOldAgent(setAside);
         setFailure(errorClass, message, "system_error", upgradeFailed);
         return -1;

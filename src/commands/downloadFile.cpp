@@ -16,6 +16,7 @@
 #include "commands/handlerFrame.h"
 #include "device/replacementFile.h"
 #include "log.h"
+#include "urlPasswords.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ int fromMimePart(IxoCommand *command, const char *source, const char *destinatio
     // The server asked for a file it did not send: writing nothing is no success.
     if (findPart(command->mimeParts, source) == nullptr) {
         std::string missing = noPartText(source);
-        IXO_LOG(IXO_ERROR, "%s", missing.c_str());
+        IXO_LOG(IXO_ERROR, "%s", ixo::hideUrlPasswords(missing).c_str());
         commands::setFailure(errorClass, message, "file_error", missing.c_str());
         return -1;
     }
@@ -178,7 +179,7 @@ int writeMimeToFile(IxoMimePart *parts, const char *contentLocation, const char 
     }
     IxoMimePart *part = findPart(parts, contentLocation);
     if (part == nullptr) {
-        IXO_LOG(IXO_ERROR, "%s", noPartText(contentLocation).c_str());
+        IXO_LOG(IXO_ERROR, "%s", ixo::hideUrlPasswords(noPartText(contentLocation)).c_str());
         return -1;
     }
     device::ReplacementFile file;

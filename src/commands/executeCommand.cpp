@@ -16,6 +16,7 @@
 #include "handles.h"
 #include "ixo/guards.h"
 #include "log.h"
+#include "urlPasswords.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ int executeCommand(IxoCommand *command, IxoCharBuffer **response, char **errorCl
     }
     std::string line = prefix + " " + deviceCommand + " " + (captureOut ? "> " + outFile : "") +
                        " " + (captureErr ? "2> " + errFile : "");
-    IXO_LOG(IXO_PROGRESS, "execute Command='%s'", line.c_str());
+    IXO_LOG(IXO_PROGRESS, "execute Command='%s'", ixo::hideUrlPasswords(line).c_str());
     int status = device::runDeviceCommand(line);
 
     IxoCharBuffer *result = createCharBuffer();

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "commands/addons.h"
 #include "commands/handlerFrame.h"
@@ -27,10 +28,37 @@ struct LineFree {
 // The reason follows the word "error" and one separator character.
 const size_t reasonOffset = 6;
 
-void removeOutcomeFile(const std::string &path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        IXO_LOG(IXO_ERROR, "cannot remove '%s': %s", path.c_str(), std::strerror(errno));
+void removeOutcomeFile(const char *path) {
+    if (::unlink(device::devicePath(path).c_str()) != 0 && errno != ENOENT) {
+        IXO_LOG(IXO_ERROR, "cannot remove '%s': %s", path, std::strerror(errno));
     }
+}
+
+// The outcome file as the installer left it, if it is still root's file: in
+// the world-writable /tmp a local user could otherwise answer for root's
+// installer. Null, with the failure stored, when there is none to read.
+handles::File openOutcomeFile(const char *path, char **errorClass) {
+    bool missing = false;
+    std::string error;
+    handles::File outcome;
+    handles::Descriptor file{device::openCaptureFileForReading(path, &missing, &error)};
+    if (file.fd >= 0) {
+        outcome.reset(::fdopen(file.fd, "r"));
+        if (outcome) {
+            file.fd = -1;
+        } else {
+            error = std::string("cannot read ") + path + ": " + std::strerror(errno);
+        }
+    }
+    if (!outcome) {
+        if (missing) {
+            IXO_LOG(IXO_ERROR, "pipe file not created");
+        } else {
+            IXO_LOG(IXO_ERROR, "installer outcome not read: %s", error.c_str());
+        }
+        commands::setFailure(errorClass, nullptr, "system_error", nullptr);
+    }
+    return outcome;
 }
 
 }  // namespace
@@ -59,18 +87,23 @@ int installerSystemCall(const char *commandLine, const char *pipePath, char **er
         setFailure(errorClass, nullptr, "system_error", nullptr);
         return -1;
     }
-    std::string outcomePath = device::devicePath(pipePath);
-    removeOutcomeFile(outcomePath);
+    // Made afresh for the installer: no link planted at the name can take
+    // what root's installer writes there.
+    std::string error;
+    if (!device::createCaptureFile(pipePath, &error)) {
+        IXO_LOG(IXO_ERROR, "%s; '%s' not run", error.c_str(), commandLine);
+        setFailure(errorClass, nullptr, "system_error", nullptr);
+        return -1;
+    }
 
     IXO_LOG(IXO_PROGRESS, "About to run command '%s'", commandLine);
     int status = device::runDeviceCommand(commandLine);
     IXO_LOG(IXO_PROGRESS, "Done running command '%s'", commandLine);
     IXO_LOG(IXO_TRACE, "'%s' returned %d", commandLine, status);
 
-    handles::File outcome(std::fopen(outcomePath.c_str(), "r"));
+    handles::File outcome = openOutcomeFile(pipePath, errorClass);
     if (!outcome) {
-        IXO_LOG(IXO_ERROR, "pipe file not created");
-        setFailure(errorClass, nullptr, "system_error", nullptr);
+        removeOutcomeFile(pipePath);
         return -1;
     }
     char *rawLine = nullptr;
@@ -78,7 +111,7 @@ int installerSystemCall(const char *commandLine, const char *pipePath, char **er
     ssize_t length = ::getline(&rawLine, &capacity, outcome.get());
     std::unique_ptr<char, LineFree> line(rawLine);
     outcome.reset();
-    removeOutcomeFile(outcomePath);
+    removeOutcomeFile(pipePath);
     if (length <= 0) {
         IXO_LOG(IXO_ERROR, "Error: pipe file empty");
         setFailure(errorClass, nullptr, "system_error", nullptr);

@@ -4,6 +4,7 @@
 #define IXO_MODULE "PlatformCommands"
 
 #include <cstring>
+#include <string>
 
 #include "commands/addons.h"
 #include "device/device.h"
@@ -107,7 +108,12 @@ void restartDesktop() {
         IXO_LOG(IXO_PROGRESS, "restarting the window manager (OS version '%s')", version);
         runIgnoringResult(device::sudoSuLine("/etc/rc.d/rc.qvwm"));
         // As the agent's user: the window manager reads its own control file.
-        runIgnoringResult("echo \"QVWM_RESTART\" >> /tmp/qvwm-\\:0.0");
+        std::string error;
+        if (device::windowManagerControlFileUsable(&error)) {
+            runIgnoringResult("echo \"QVWM_RESTART\" >> /tmp/qvwm-\\:0.0");
+        } else {
+            IXO_LOG(IXO_ERROR, "the window manager is not told to restart: %s", error.c_str());
+        }
         return;
     }
     IXO_LOG(IXO_PROGRESS, "restarting the connection manager (OS version '%s')", version);

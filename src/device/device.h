@@ -39,6 +39,17 @@ std::string sudoSuLine(const std::string &innerLine);
 int createFreshFile(const std::string &path, mode_t mode, std::string *error);
 // The same for a capture file a redirection will fill: empty, 0600, closed.
 bool createCaptureFile(const std::string &path, std::string *error);
+// Opens such a file to read back what the program wrote, only while it is a
+// regular file of root (or of this process's effective user): a link, a FIFO
+// or another user's file put at the name is refused. -1 with the reason;
+// missing is set when nothing stands at the name.
+int openCaptureFileForReading(const std::string &path, bool *missing, std::string *error);
+
+// The window manager's control file (/tmp/qvwm-:0.0), which root's shell
+// appends to with ">>". False, with the reason, when a symbolic link stands
+// at its name (or the name cannot be examined): a line appending to it must
+// not run then.
+bool windowManagerControlFileUsable(std::string *error);
 
 // The C library's system(), for command lines that belong to the host and
 // not to the device (registry test mode). Null with the reason when it cannot

@@ -6,6 +6,8 @@
 
 #include <strings.h>
 
+#include <string>
+
 #include "device/device.h"
 #include "ixo/platform.h"
 #include "log.h"
@@ -143,7 +145,14 @@ int setPlatformConfig(PlatformData *platformData, int registry, ChangeFlags *fla
 
 int restartHostName() { return runRestart(kHostNameRestart); }
 
-int restartWindowManager() { return runRestart(kWindowManagerRestart); }
+int restartWindowManager() {
+    std::string error;
+    if (!device::windowManagerControlFileUsable(&error)) {
+        IXO_LOG(IXO_ERROR, "'%s' not run: %s", kWindowManagerRestart, error.c_str());
+        return 0;
+    }
+    return runRestart(kWindowManagerRestart);
+}
 
 }  // namespace platform
 

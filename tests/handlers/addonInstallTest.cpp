@@ -1,6 +1,8 @@
 // "installOnDevice" on the add-on road: download into /tmp, the device's
 // installer with its outcome file, the desktop refresh chosen by the OS
 // version, and the package left or removed.
+#include <fcntl.h>
+
 #include "tests/handlers/addonTestSupport.h"
 
 using namespace commandtest;
@@ -17,8 +19,8 @@ std::string installLine(const std::string &package) {
 }
 const std::string helloInstallLine = installLine("HelloAddon.tar");
 
-// Writes the installer's outcome itself, byte for byte (none when null),
-// instead of running it.
+// Writes the installer's outcome itself, byte for byte (null: removes the
+// outcome file), instead of running it.
 const char *outcomeBytes;
 std::string outcomePath;
 int outcomeWritingRunner(const char *line) {
@@ -27,7 +29,56 @@ int outcomeWritingRunner(const char *line) {
     }
     if (outcomeBytes != nullptr) {
         support::writeFile(outcomePath, outcomeBytes);
+    } else {
+        ::unlink(outcomePath.c_str());
     }
+    return 0;
+}
+
+// What a local user puts at the outcome file's name while the installer
+// runs: each answers "ok" for an install that did not happen.
+enum class Planted { fifo, link, ownFile };
+Planted planted;
+pid_t fifoHolder = -1;
+
+// Run as the local user: its own file saying "ok", or a link to one.
+int plantAnswer() {
+    std::string answer = planted == Planted::ownFile ? outcomePath : outcomePath + "-answer";
+    int fd = open(answer.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 || write(fd, "ok\n", 3) != 3 || close(fd) != 0) {
+        return 1;
+    }
+    return planted == Planted::link ? symlink(answer.c_str(), outcomePath.c_str()) : 0;
+}
+
+// The installer clears its outcome file as it starts, which frees the name
+// for a moment, and then fails without a word.
+int answerPlantingRunner(const char *line) {
+    if (std::string(line).find("installer.sh") == std::string::npos) {
+        return sim::recordingRunner(line);
+    }
+    ::unlink(outcomePath.c_str());
+    if (planted != Planted::fifo) {
+        EXPECT_EQ(support::runAsLocalUser(plantAnswer), 0);
+        return 0;
+    }
+    // The FIFO's holder stays, so that a reader finds the answer waiting.
+    int ready[2];
+    EXPECT_EQ(pipe(ready), 0);
+    fifoHolder = support::startAsLocalUser([&] {
+        int fd = -1;
+        if (mkfifo(outcomePath.c_str(), 0666) != 0 ||
+            (fd = open(outcomePath.c_str(), O_RDWR)) < 0 || write(fd, "ok\n", 3) != 3 ||
+            write(ready[1], "r", 1) != 1) {
+            return 1;
+        }
+        pause();
+        return 0;
+    });
+    close(ready[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(ready[0], &byte, 1), 1) << "no FIFO planted";
+    close(ready[0]);
     return 0;
 }
 
@@ -83,6 +134,20 @@ TEST_F(AddonInstallTest, InstalledUnderTheLockoutAndTheDesktopRestartFollowsTheO
     }
 }
 
+TEST_F(AddonInstallTest, WindowManagerControlFileLinkedByALocalUserIsNotAppendedTo) {
+    write("/tmp/system.conf", "[system]\nversion=6.3.0\n");
+    write("/etc/victim", "precious\n");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string link = hostPath("/tmp/qvwm-:0.0");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("../etc/victim", link.c_str()); }), 0);
+
+    EXPECT_EQ(install(helloSource), Outcome{});
+
+    EXPECT_THAT(lines(), ElementsAre(helloInstallLine, "sudo su -c \"/etc/rc.d/rc.qvwm\""));
+    EXPECT_EQ(read("/etc/victim"), "precious\n");
+    EXPECT_THAT(support::logText(), HasSubstr("/tmp/qvwm-:0.0 is a symbolic link"));
+}
+
 TEST_F(AddonInstallTest, OutcomeFileReadExactly) {
     ixoSetCommandRunner(outcomeWritingRunner);
     outcomePath = hostPath("/tmp/ixoAddonPipe");
@@ -115,6 +180,45 @@ TEST_F(AddonInstallTest, OutcomeFileReadExactly) {
     }
     EXPECT_THAT(support::logText(), HasSubstr("Error: pipe file empty"));
     EXPECT_THAT(support::logText(), HasSubstr("pipe file not created"));
+}
+
+TEST_F(AddonInstallTest, AnswerALocalUserPutsAtTheOutcomeFileIsNotTaken) {
+    ixoSetCommandRunner(answerPlantingRunner);
+    outcomePath = hostPath("/tmp/ixoAddonPipe");
+    support::openToLocalUsers(hostPath("/tmp"));
+    const struct {
+        Planted what;
+        const char *name;
+    } cases[] = {{Planted::fifo, "a FIFO held open"},
+                 {Planted::link, "a link to its own file"},
+                 {Planted::ownFile, "its own file"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        planted = c.what;
+        clearLines();
+        support::clearLog();
+
+        EXPECT_EQ(install(helloSource), (Outcome{-1, "system_error"}));
+
+        if (fifoHolder > 0) {
+            support::stopLocalUser(fifoHolder);
+            fifoHolder = -1;
+        }
+        EXPECT_THAT(support::logText(), HasSubstr("installer outcome not read"));
+        EXPECT_TRUE(exists("/tmp/HelloAddon.tar"));
+        EXPECT_THAT(lines(), IsEmpty());
+    }
+}
+
+TEST_F(AddonInstallTest, LinkPlantedAtTheOutcomeFileIsNotWrittenThrough) {
+    write("/etc/victim", "precious\n");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string link = hostPath("/tmp/ixoAddonPipe");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("../etc/victim", link.c_str()); }), 0);
+
+    EXPECT_EQ(install(helloSource), Outcome{});
+
+    EXPECT_EQ(read("/etc/victim"), "precious\n");
 }
 
 TEST_F(AddonInstallTest, LowerCaseAgentNameIsAnOrdinaryAddon) {

@@ -88,6 +88,18 @@ TEST_F(AddonUninstallTest, SiblingWithoutANameIsTheNextEntry) {
     EXPECT_FALSE(exists("/etc/addons.d/Third"));
 }
 
+TEST_F(AddonUninstallTest, NameTheDeinstallerWouldTakeForAnOptionIsRefusedBeforeAnyRemoval) {
+    for (const char *name : {"-p", "/etc/addons.d/-rf/", "--help"}) {
+        SCOPED_TRACE(name);
+        Outcome refused = run("uninstall", {{"applicationName", "First"}, {"applicationName", name},
+                                            {"lockoutUser", "true"}});
+        EXPECT_EQ(refused.result, -1);
+        EXPECT_EQ(refused.errorClass, "invalid_arguments");
+        EXPECT_TRUE(exists("/etc/addons.d/First/control"));
+        EXPECT_THAT(sim::programLog(root), IsEmpty());
+    }
+}
+
 TEST_F(AddonUninstallTest, MissingOrOverlongNameIsRefusedBeforeAnyRemoval) {
     EXPECT_EQ(run("uninstall", {{"lockoutUser", "true"}, {"name", "First"}}),
               (Outcome{-1, "invalid_arguments"}));

@@ -84,6 +84,33 @@ TEST_F(AgentUpgradeTest, InstallerThatInstallsNothingPutsTheOldAgentBack) {
     expectOldAgentBack(upgrade());
 }
 
+// Left by an upgrade that lost power before its restart script ran: the old
+// agent cannot be renamed onto it.
+TEST_F(AgentUpgradeTest, StaleLeftoverOfAnInterruptedUpgradeGoesAndAFailedInstallStillFails) {
+    ASSERT_EQ(mkdir(hostPath("/etc/addons.d/TMP_IXO_AGENT").c_str(), 0755), 0);
+    write("/etc/addons.d/TMP_IXO_AGENT/ixoAgent", "agent of the interrupted upgrade\n");
+    makePackage("IXO_AGENT-2.2.tar", {{"ixoAgent", "broken agent\n"}});
+
+    expectOldAgentBack(upgrade("IXO_AGENT-2.2.tar"));
+    EXPECT_FALSE(exists("/tmp/ixoAgentRestart.sh"));
+}
+
+TEST_F(AgentUpgradeTest, LeftoverBesideAnAgentWithoutControlIsKeptAndNothingIsInstalled) {
+    ASSERT_EQ(unlink(hostPath("/etc/addons.d/IXO_AGENT/control").c_str()), 0);
+    ASSERT_EQ(mkdir(hostPath("/etc/addons.d/TMP_IXO_AGENT").c_str(), 0755), 0);
+    write("/etc/addons.d/TMP_IXO_AGENT/control", "version=1.9\n");
+
+    EXPECT_EQ(upgrade(), (Outcome{-1, "system_error", "Failed to upgrade agent"}));
+
+    EXPECT_EQ(read("/etc/addons.d/TMP_IXO_AGENT/control"), "version=1.9\n");
+    EXPECT_FALSE(exists("/etc/addons.d/IXO_AGENT/control"));
+    EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/ixoAgent"), "old agent\n");
+    EXPECT_THAT(lines(), ElementsAre(liftLine, restoreLine));
+    EXPECT_FALSE(exists("/tmp/ixoAgentRestart.sh"));
+    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+    EXPECT_EQ(userLockedOut(), 0);
+}
+
 TEST_F(AgentUpgradeTest, RestartScriptThatCannotBeMadePutsTheOldAgentBack) {
     ASSERT_EQ(mkdir(hostPath("/tmp/ixoAgentRestart.sh").c_str(), 0755), 0);
     write("/tmp/ixoAgentRestart.sh/keep");

@@ -2,6 +2,7 @@
 // simulated device (persistent registry: source ENTERED, name TC-SIM-0001,
 // language en_US.UTF-8).
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -108,6 +109,21 @@ TEST_F(PlatformConfigTest, LocaleWithoutHostNameDropsWhatFollowsUtf8) {
     EXPECT_THAT(support::logText(), HasSubstr("hostName not set in command"));
     EXPECT_EQ(persistent("System", "language"), "de_DE.UTF-8");
     EXPECT_THAT(restarts(), ElementsAre(kWindowManagerRestart));
+}
+
+TEST_F(PlatformConfigTest, WindowManagerControlFileLinkedByALocalUserIsNotAppendedTo) {
+    support::writeFile(hostPath("/etc/victim"), "precious\n");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string link = hostPath("/tmp/qvwm-:0.0");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("../etc/victim", link.c_str()); }), 0);
+    setText(record->locale, "de_DE.utf8");
+
+    ASSERT_EQ(apply(), 0);
+
+    EXPECT_EQ(persistent("System", "language"), "de_DE.UTF-8");
+    EXPECT_THAT(restarts(), IsEmpty());
+    EXPECT_EQ(support::readFile(hostPath("/etc/victim")), "precious\n");
+    EXPECT_THAT(support::logText(), HasSubstr("/tmp/qvwm-:0.0 is a symbolic link"));
 }
 
 TEST_F(PlatformConfigTest, LocaleWithNoRoomForTheRewriteIsRefused) {
