@@ -53,6 +53,18 @@ CharBufferPtr outcomeDocument(const char *name, int result, const char *errorCla
     return document;
 }
 
+// True only when the registry could be read and keeps neither a command nor
+// a response.
+bool nothingKept(const PlatformLibrary &library) {
+    for (const char *key : {"PendingCommandXml", "PendingResponse"}) {
+        char value[IXO_REGISTRY_BUFFER_SIZE] = "";
+        if (library.getSetting(key, value) != 0 || value[0] != '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
 int runCommandRecord(const PlatformLibrary &library, IxoCommand *command, const std::string &source,
                      const RunOptions &options) {
     const PlatformCommandHandler *entry = findCommandHandler(library.commandHandlers(), command->name);
@@ -61,9 +73,17 @@ int runCommandRecord(const PlatformLibrary &library, IxoCommand *command, const 
                           command->name + "' (see 'ixoAgent commands')");
     }
     if (library.saveCommand(command) != 0) {
+        // The library cleared what was kept before, unless the registry
+        // refused that too: then an older command would run after a reboot.
+        if (!nothingKept(library)) {
+            std::fprintf(stderr,
+                         "ixoAgent: the command cannot be kept across a reboot, and the command "
+                         "kept before cannot be cleared (see the log): not running it\n");
+            return 1;
+        }
         std::fprintf(stderr,
-                     "ixoAgent: warning: the command is too long to keep across a reboot; "
-                     "running it all the same\n");
+                     "ixoAgent: warning: the command cannot be kept across a reboot (too long "
+                     "to keep, or see the log); running it all the same\n");
     }
     IxoCharBuffer *response = nullptr;
     char *errorClass = nullptr;
@@ -90,13 +110,16 @@ int runCommandRecord(const PlatformLibrary &library, IxoCommand *command, const 
         CharBufferPtr outcome = outcomeDocument(entry->name, result, errorClass, message, response);
         if (!outcome || library.saveResponse(outcome.get()) != 0) {
             std::fprintf(stderr,
-                         "ixoAgent: warning: the outcome is too long to keep across the reboot\n");
+                         "ixoAgent: warning: the outcome cannot be kept across the reboot (too "
+                         "long to keep, or see the log)\n");
         }
         std::printf("rebooting the device\n");
         std::fflush(stdout);
         library.rebootAfterCommit();
-    } else {
-        library.saveCommand(nullptr);
+    } else if (library.saveCommand(nullptr) != 0) {
+        std::fprintf(stderr,
+                     "ixoAgent: warning: the finished command cannot be cleared from the registry "
+                     "(see the log): 'resume' would run it again\n");
     }
     return result == 0 ? 0 : 1;
 }

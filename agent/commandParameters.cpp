@@ -7,7 +7,8 @@ namespace {
 
 // A parameter element becomes a node. A leaf keeps its text exactly as
 // written ("" when empty); an element holding elements has no text. The
-// <parameters> container itself never has text.
+// <parameters> container itself never has text. The reader stopped at
+// kMaxCommandDepth, which bounds the recursion.
 NodePtr convertElement(const Source &source, xmlNode *element, bool container) {
     if (!checkElement(source, element, nullptr)) {
         return nullptr;

@@ -12,7 +12,8 @@
 //   </command>
 //
 // Anything else (other elements or attributes, namespaces, text beside
-// elements) is refused with the line where it stands.
+// elements, elements nested deeper than kMaxCommandDepth) is refused with the
+// line where it stands.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -113,7 +114,7 @@ agent::CommandPtr convertCommand(const Source &source, xmlDoc *document) {
 agent::CommandPtr parseDocument(const std::string &xml, const Source &source) {
     int line = 0;
     std::string reason;
-    XmlDocumentPtr document = readXmlDocument(xml, source.name, &line, &reason);
+    XmlDocumentPtr document = readXmlDocument(xml, source.name, kMaxCommandDepth, &line, &reason);
     if (!document) {
         fail(source, line, reason);
         return nullptr;

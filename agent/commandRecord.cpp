@@ -7,10 +7,20 @@
 
 namespace agent::detail {
 
+// Without recursion: a node's children are moved into the sibling chain
+// ahead of the nodes after it before the node goes, so the work stays linear
+// and the stack flat whatever the depth.
 void freeNodes(IxoXmlNode *node) {
     while (node != nullptr) {
+        if (node->children != nullptr) {
+            IxoXmlNode *last = node->children;
+            while (last->next != nullptr) {
+                last = last->next;
+            }
+            last->next = node->next;
+            node->next = node->children;
+        }
         IxoXmlNode *next = node->next;
-        freeNodes(node->children);
         std::free(node->name);
         std::free(node->text);
         std::free(node);

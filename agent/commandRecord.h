@@ -9,7 +9,12 @@
 
 namespace agent::detail {
 
-// Frees the node, its children and every sibling after it.
+// How deep a command file may nest its elements, <command> being the first
+// level. Real commands nest four or five; the limit keeps every walk over a
+// record short, whoever wrote the file.
+constexpr int kMaxCommandDepth = 64;
+
+// Frees the node, its children and every sibling after it, at any depth.
 void freeNodes(IxoXmlNode *node);
 void freeMimeParts(IxoMimePart *part);
 

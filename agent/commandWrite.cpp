@@ -6,11 +6,13 @@
 
 #include "agent/base64.h"
 #include "agent/charBufferData.h"
+#include "agent/commandRecord.h"
 #include "agent/xmlText.h"
 
 namespace {
 
 using agent::detail::isSimpleXmlName;
+using agent::detail::kMaxCommandDepth;
 using agent::detail::LineBreaks;
 
 void appendText(std::string &out, const char *text) {
@@ -20,8 +22,13 @@ void appendText(std::string &out, const char *text) {
     }
 }
 
-// False when a node's name would not make a well-formed element.
+// depth is the nodes' level under <command> (level 0), which is also their
+// indentation. False when a node's name would not make a well-formed element
+// or the nodes lie deeper than a command file may nest.
 bool writeNodes(std::string &out, const IxoXmlNode *node, int depth) {
+    if (node != nullptr && depth >= kMaxCommandDepth) {
+        return false;
+    }
     for (; node != nullptr; node = node->next) {
         if (!isSimpleXmlName(node->name)) {
             return false;
@@ -74,8 +81,9 @@ bool writeCommand(std::string &out, const IxoCommand *command) {
 
 }  // namespace
 
-// Null for a null command, or one that cannot be written as a well-formed
-// document (no name, or a parameter with a name XML does not allow).
+// Null for a null command, or one that cannot be written as a command file
+// (no name, a parameter with a name XML does not allow, or parameters nested
+// deeper than a command file may be).
 extern "C" IxoCharBuffer *getCharBufferFromCommandStruct(IxoCommand *command) {
     if (command == nullptr) {
         return nullptr;
@@ -84,9 +92,9 @@ extern "C" IxoCharBuffer *getCharBufferFromCommandStruct(IxoCommand *command) {
         std::string xml;
         if (!writeCommand(xml, command)) {
             ixoLogger("Agent", __func__, __LINE__, 1,
-                      "Cannot write command '%s' as XML: it has no name or a parameter "
-                      "name that XML does not allow",
-                      command->name != nullptr ? command->name : "");
+                      "Cannot write command '%s' as XML: it has no name, a parameter "
+                      "name that XML does not allow or parameters nested more than %d deep",
+                      command->name != nullptr ? command->name : "", kMaxCommandDepth);
             return nullptr;
         }
         IxoCharBuffer *buffer = createCharBuffer();

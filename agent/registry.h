@@ -18,8 +18,11 @@
 // or default copied, 1 failure.
 //
 // Writing: reg_set and reg_del change the file atomically under an exclusive
-// advisory lock (".<name>.lock" beside it): the file is re-read under the lock,
-// the whole new content goes to ".<name>.tmpXXXXXX" in the same directory,
+// advisory lock, kept in a folder that only the agent's user can enter
+// ("/home/root/.registry-locks" under the device root; test mode's copies have
+// ".registry-locks" beside them). A writer waits at most registryLockWait()
+// for it, then fails. The file is re-read under the lock, the whole new
+// content goes to ".<name>.tmpXXXXXX" in the same directory,
 // which gets the old file's mode and owner, is synced and renamed over the old
 // file, and the directory is synced. A killed writer leaves the old file or the
 // new one; its stray temporary file is removed by the next write. Every other
@@ -42,6 +45,7 @@
 //     succeeds.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace agent {
@@ -59,6 +63,11 @@ void setHookRunner(HookRunner runner);
 // opened as they are, not under the device root. "" (the default) turns
 // this off.
 void setHostRegistryDirectory(const std::string &directory);
+
+// How long a registry write waits for another writer's lock (10 s unless
+// set) before it fails.
+void setRegistryLockWait(std::chrono::milliseconds wait);
+std::chrono::milliseconds registryLockWait();
 
 // One-shot access for main.cpp and the tests, with the rules of the C
 // primitives. False with a reason in error (when given) on failure; registryGet

@@ -16,6 +16,7 @@ namespace agent::registry {
 namespace {
 
 constexpr int kMaxLinks = 8;
+const char kLockFolderName[] = ".registry-locks";
 const char kTempInfix[] = ".tmp";
 constexpr size_t kTempSuffixLength = 6;  // mkstemp's XXXXXX
 
@@ -68,19 +69,22 @@ bool closeChecked(Fd *file, const std::string &path, std::string *error) {
 }
 
 namespace {
+
 std::string hostRegistryDirectory;
+
+bool inHostRegistryDirectory(const std::string &path) {
+    return !hostRegistryDirectory.empty() && path.size() > hostRegistryDirectory.size() &&
+           path.compare(0, hostRegistryDirectory.size(), hostRegistryDirectory) == 0 &&
+           path[hostRegistryDirectory.size()] == '/';
+}
+
 }  // namespace
 
 void setHostRegistryDirectory(const std::string &directory) { hostRegistryDirectory = directory; }
 
 // Registry test mode keeps its copies on the host, outside any device.
 std::string registryHostPath(const std::string &path) {
-    if (!hostRegistryDirectory.empty() && path.size() > hostRegistryDirectory.size() &&
-        path.compare(0, hostRegistryDirectory.size(), hostRegistryDirectory) == 0 &&
-        path[hostRegistryDirectory.size()] == '/') {
-        return path;
-    }
-    return agent::devicePath(path);
+    return inHostRegistryDirectory(path) ? path : agent::devicePath(path);
 }
 
 // Links are followed here rather than replaced by the first write: a device
@@ -140,8 +144,12 @@ bool resolveRegistryPath(const std::string &devicePath, RegistryPath *path, std:
     return true;
 }
 
-std::string lockFileName(const RegistryPath &path) {
-    return path.directory + "/." + path.base + ".lock";
+// Root's home on the device; test mode's copies, which live in the user's
+// own directory on this machine, have their locks beside them.
+std::string lockFolder(const RegistryPath &path) {
+    std::string parent =
+        inHostRegistryDirectory(path.host) ? hostRegistryDirectory : agent::devicePath("/home/root");
+    return parent + "/" + kLockFolderName;
 }
 
 std::string tempFilePattern(const RegistryPath &path) {

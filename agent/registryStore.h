@@ -39,7 +39,8 @@ struct RegistryPath {
 };
 bool resolveRegistryPath(const std::string &devicePath, RegistryPath *path, std::string *error);
 void setHostRegistryDirectory(const std::string &directory);
-std::string lockFileName(const RegistryPath &path);
+// Where the registry's write lock is kept (see registryLock.cpp).
+std::string lockFolder(const RegistryPath &path);
 // mkstemp pattern for a new version of the file: hidden, so that nothing
 // takes it for the registry.
 std::string tempFilePattern(const RegistryPath &path);
@@ -62,7 +63,8 @@ bool readRegistry(Store *store, std::string *error);
 // and has just read the file.
 bool writeRegistry(Store *store, const std::string &content, std::string *error);
 
-// Exclusive across processes until lock is closed.
+// Exclusive across processes until lock is closed. Fails when another writer
+// holds the lock for longer than agent::registryLockWait().
 bool lockRegistry(const RegistryPath &path, Fd *lock, std::string *error);
 // Under the lock no writer of ours is between creating and renaming its
 // temporary file: any left is a killed writer's.

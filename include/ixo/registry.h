@@ -40,8 +40,12 @@ IXO_API int setIxoSetting(const char *name, const char *value);
 IXO_API int getLumSetting(const char *name, char *value);
 
 /* The command in progress and the response not yet sent, kept across a
-   reboot. A null command or response clears what was saved. The getters
-   hand out a copy that the caller frees, or null with -1 when none is saved. */
+   reboot. A null command or response clears what was saved. A save that
+   fails (too long, the registry cannot be written) returns -1 and clears
+   the command and response saved before, so that none of them is taken up
+   after a reboot; -1 from a null save means that nothing could be cleared.
+   The getters hand out a copy that the caller frees, or null with -1 when
+   none is saved. */
 IXO_API int ixoSaveCommandForReboot(IxoCommand *command);
 IXO_API int ixoSaveResponseForReboot(IxoCharBuffer *response);
 IXO_API int ixoGetSavedCommand(char **text);

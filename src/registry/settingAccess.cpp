@@ -14,10 +14,11 @@ int readSetting(const char *file, const char *section, const char *name, char *v
     return result < 0 ? -1 : 0;
 }
 
-void writeSetting(const char *file, const char *section, const char *name, const char *value) {
+int writeSetting(const char *file, const char *section, const char *name, const char *value) {
     int handle = p_openReg(file);
-    p_regSet(handle, section, name, value);
+    int result = p_regSet(handle, section, name, value);
     p_CloseNoAction(handle);
+    return handle != 0 && result == 0 ? 0 : -1;
 }
 
 }  // namespace registry

@@ -9,8 +9,9 @@ extern const char persistentRegistryPath[];
 // Opens the file, reads section/key into a 1024-byte value (empty default),
 // closes it. 0 or -1.
 int readSetting(const char *file, const char *section, const char *name, char *value);
-// Opens the file, writes section/key, closes it. The write's outcome is the
-// primitives' to log.
-void writeSetting(const char *file, const char *section, const char *name, const char *value);
+// Opens the file, writes section/key, closes it. 0 when the value is
+// written, -1 when the file could not be opened or written (the primitives
+// log why).
+int writeSetting(const char *file, const char *section, const char *name, const char *value);
 
 }  // namespace registry

@@ -89,6 +89,20 @@ std::string writtenXml(IxoCommand *command) {
     return agent::charBufferString(buffer.get());
 }
 
+// A command file whose elements nest depth levels, <command> and <parameters>
+// included, one opening tag a line.
+std::string nestedCommand(int depth) {
+    std::string xml = "<command name='a'>\n<parameters>\n";
+    for (int level = 3; level <= depth; ++level) {
+        xml += "<p>\n";
+    }
+    xml += "x";
+    for (int level = 3; level <= depth; ++level) {
+        xml += "</p>";
+    }
+    return xml + "</parameters></command>";
+}
+
 }  // namespace
 
 TEST(CommandParse, GivesTheHandlersParametersAndMimeParts) {
@@ -182,6 +196,33 @@ TEST(CommandParse, RefusesToWriteWhatCannotBeRead) {
     EXPECT_EQ(getCharBufferFromCommandStruct(command.get()), nullptr);
     command->name = commandName;
     EXPECT_THAT(writtenXml(command.get()), HasSubstr("<good>1</good>"));
+}
+
+TEST(CommandParse, FileNestedDeeperThan64LevelsIsRefusedAtItsLine) {
+    std::string error;
+    agent::CommandPtr deepest = agent::parseCommand(nestedCommand(64), "deep.xml", &error);
+    ASSERT_TRUE(deepest) << error;
+    // Kept across a reboot, it reads back.
+    EXPECT_TRUE(agent::parseCommand(writtenXml(deepest.get()), "kept.xml", &error)) << error;
+
+    EXPECT_FALSE(agent::parseCommand(nestedCommand(65), "deep.xml", &error));
+    EXPECT_EQ(error, "deep.xml:65: elements nested more than 64 deep");
+}
+
+TEST(CommandParse, RecordNestedAMillionDeepIsNotWrittenAndFreedWithoutOverflow) {
+    agent::CommandPtr command = parseGood("<command name='c'><parameters/></command>");
+    ASSERT_TRUE(command);
+    IxoXmlNode **tail = &command->parameters->children;
+    for (int level = 0; level < 1000000; ++level) {
+        *tail = static_cast<IxoXmlNode *>(std::calloc(1, sizeof(IxoXmlNode)));
+        ASSERT_NE(*tail, nullptr);
+        (*tail)->name = strdup("p");
+        tail = &(*tail)->children;
+    }
+    support::clearLog();
+    EXPECT_EQ(getCharBufferFromCommandStruct(command.get()), nullptr);
+    EXPECT_THAT(support::logText(), HasSubstr("nested more than 64 deep"));
+    command.reset();
 }
 
 TEST(CommandParse, AbsentOrEmptyParametersReadAsAnEmptyList) {

@@ -26,6 +26,14 @@ namespace {
 using e2e::AgentEndToEnd;
 using e2e::AgentRun;
 
+std::string repeated(const std::string &text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
 TEST_F(AgentEndToEnd, SimInitThenListTheCommands) {
     AgentRun init = agent({"sim-init", device});
     EXPECT_EQ(init.exitCode, 0) << init.err;
@@ -94,6 +102,11 @@ TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
         {"<command>\n<parameters/>\n</command>\n", "bad.xml:1"},
         {"<?xml version=\"1.0\"?>\n\n<command name=\"formatDisk\">\n<parameters/>\n</command>\n",
          "bad.xml:3: unknown command 'formatDisk'"},
+        // Nested 100,000 deep, one opening tag a line: the agent's stack would not
+        // hold the walks over it.
+        {"<command name=\"deleteFile\">\n<parameters>\n" + repeated("<p>\n", 100000) +
+             repeated("</p>", 100000) + "</parameters></command>\n",
+         "bad.xml:65: elements nested more than 64 deep"},
     };
     for (const Case &bad : cases) {
         support::writeFile(work + "/bad.xml", bad.content);

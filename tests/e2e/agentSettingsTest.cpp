@@ -155,13 +155,41 @@ TEST_F(AgentEndToEnd, InterruptedCommandIsRunAgainOnResume) {
     EXPECT_EQ(value(device, "/tmp/system.conf", "IxoSettings", "PendingCommandXml"), "");
 }
 
+TEST_F(AgentEndToEnd, CommandThatCannotBeKeptNorClearTheOlderOneIsNotRun) {
+    initDevice();
+    // An older command kept from before a reboot, in a registry that can be
+    // read but not written: its lock folder is not the folder it must be.
+    std::string error;
+    std::string testRoot = agent::deviceRoot();
+    agent::setDeviceRoot(device);
+    ASSERT_TRUE(agent::registrySet("/tmp/system.conf", "IxoSettings", "PendingCommandXml",
+                                   "<command name=\"uninstall\"><parameters><applicationName>"
+                                   "Old</applicationName></parameters></command>",
+                                   &error))
+        << error;
+    agent::setDeviceRoot(testRoot);
+    support::removeTree(device + "/home/root/.registry-locks");
+    support::writeFile(device + "/home/root/.registry-locks", "");
+    support::writeFile(device + "/var/log/old-agent.log", "x");
+
+    AgentRun run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("the command kept before cannot be cleared (see the log): "
+                                   "not running it"));
+    EXPECT_THAT(run.err, HasSubstr("Error clearing the saved command and response"));
+    EXPECT_THAT(run.out, Not(HasSubstr("result:")));
+    EXPECT_TRUE(support::exists(device + "/var/log/old-agent.log"));
+    EXPECT_THAT(sim::programLog(device), ::testing::IsEmpty());
+}
+
 TEST_F(AgentEndToEnd, CommandTooLongToKeepRunsAllTheSame) {
     initDevice();
     std::string path = "/home/root/" + std::string(1100, 'n');
     support::writeFile(work + "/long.xml", "<command name=\"deleteFile\"><parameters><file>" + path +
                                                "</file></parameters></command>");
     AgentRun run = agent({"--device-root", device, "run", work + "/long.xml"});
-    EXPECT_THAT(run.err, HasSubstr("too long to keep across a reboot; running it all the same"));
+    EXPECT_THAT(run.err, HasSubstr("cannot be kept across a reboot (too long to keep, or see the "
+                                   "log); running it all the same"));
     EXPECT_THAT(run.out, HasSubstr("command: deleteFile\nresult: -1\nerrorClass: file_error"));
 }
 

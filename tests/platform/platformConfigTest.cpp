@@ -33,12 +33,13 @@ protected:
         return lines;
     }
 
-    // Names in /home/root other than the registry and the tag file.
+    // Names in /home/root other than the registry, the tag file and the
+    // registry lock folder.
     std::vector<std::string> strayFiles() {
         std::vector<std::string> names;
         for (const auto &entry : std::filesystem::directory_iterator(hostPath("/home/root"))) {
             std::string name = entry.path().filename();
-            if (name != "system.conf" && name != "ixoAssetTags" &&
+            if (name != "system.conf" && name != "ixoAssetTags" && name != ".registry-locks" &&
                 name.rfind(".system.conf", 0) != 0) {
                 names.push_back(name);
             }

@@ -1,18 +1,24 @@
-// Several processes on one registry: concurrent writers lose no update, and a
-// writer killed at any moment leaves a whole old or new file.
+// Several processes on one registry: concurrent writers lose no update, a
+// writer killed at any moment leaves a whole old or new file, and neither a
+// local user nor a writer that hangs holds the others up for ever.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "agent/registryStore.h"
 #include "tests/registry/registryTestSupport.h"
 
 namespace {
@@ -154,7 +160,7 @@ TEST_F(RegistryProcesses, KilledWriterLeavesOldOrNewFile) {
         for (const std::string &name : listing()) {
             bool temp = name.rfind(".system.conf.tmp", 0) == 0 && name.size() == 22;
             temps += temp;
-            EXPECT_TRUE(name == "system.conf" || name == ".system.conf.lock" || temp) << name;
+            EXPECT_TRUE(name == "system.conf" || temp) << name;
         }
         EXPECT_LE(temps, 1);
         strays += temps;
@@ -165,8 +171,134 @@ TEST_F(RegistryProcesses, KilledWriterLeavesOldOrNewFile) {
     int handle = reg_open(kRegistry);
     ASSERT_EQ(reg_set(handle, "other", "keep", "still"), 0);
     reg_close(handle);
-    EXPECT_THAT(listing(), ::testing::UnorderedElementsAre("system.conf", ".system.conf.lock"));
+    EXPECT_THAT(listing(), ::testing::ElementsAre("system.conf"));
     RecordProperty("stray_temp_files", strays);
+}
+
+class RegistryLock : public registrytest::RegistryTest {
+protected:
+    void SetUp() override {
+        registrytest::RegistryTest::SetUp();
+        savedWait = agent::registryLockWait();
+        agent::setRegistryLockWait(kWait);
+    }
+    void TearDown() override {
+        agent::setRegistryLockWait(savedWait);
+        registrytest::RegistryTest::TearDown();
+    }
+
+    // Runs hold in a child that reports on ready, then keeps what it holds
+    // until it is killed. False when it ended before it was ready.
+    template <typename Hold>
+    bool startHolder(pid_t *child, Hold hold, bool asLocalUser) {
+        int ready[2];
+        if (pipe(ready) != 0) {
+            return false;
+        }
+        auto work = [&] {
+            close(ready[0]);
+            int result = hold();
+            if (result == 0 && write(ready[1], "!", 1) == 1) {
+                pause();
+            }
+            return result;
+        };
+        if (asLocalUser) {
+            *child = support::startAsLocalUser(work);
+        } else {
+            *child = fork();
+            if (*child == 0) {
+                _exit(work());
+            }
+        }
+        close(ready[1]);
+        char byte;
+        bool started = read(ready[0], &byte, 1) == 1;
+        close(ready[0]);
+        if (!started) {
+            ADD_FAILURE() << "the holder ended: " << support::waitForLocalUser(*child);
+        }
+        return started;
+    }
+
+    static constexpr std::chrono::milliseconds kWait{400};
+    std::chrono::milliseconds savedWait{};
+};
+
+TEST_F(RegistryLock, LocalUserHoldingOldOrNewLockNamesCannotHoldUpAWrite) {
+    int handle = openWith("[IxoSettings]\nMode=old\n");
+    ASSERT_EQ(reg_set(handle, "IxoSettings", "Mode", "first"), 0);
+    const std::string folder = hostPath("/home/root/.registry-locks");
+    std::vector<std::string> locks;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        locks.push_back(folder + "/" + entry.path().filename().string());
+    }
+    EXPECT_EQ(locks.size(), 1u);
+    support::openToLocalUsers(hostPath("/tmp"));
+    support::openToLocalUsers(hostPath("/home/root"));
+
+    pid_t user = -1;
+    ASSERT_TRUE(startHolder(
+        &user,
+        [&] {
+            // The lock file writers used to take beside the registry, in /tmp:
+            // made or opened for reading, which is all flock needs.
+            int planted =
+                open(hostPath("/tmp/.system.conf.lock").c_str(), O_RDONLY | O_CREAT, 0666);
+            if (planted < 0 || flock(planted, LOCK_EX) != 0) {
+                return 1;
+            }
+            // The locks of today cannot be opened, so cannot be held.
+            for (const std::string &lock : locks) {
+                if (open(lock.c_str(), O_RDONLY) >= 0 || errno != EACCES) {
+                    return 2;
+                }
+            }
+            if (open(folder.c_str(), O_RDONLY | O_DIRECTORY) >= 0 || errno != EACCES) {
+                return 3;
+            }
+            return 0;
+        },
+        true));
+
+    EXPECT_EQ(reg_set(handle, "IxoSettings", "Mode", "second"), 0);
+    EXPECT_EQ(get(handle, "IxoSettings", "Mode"), "second");
+    support::stopLocalUser(user);
+    reg_close(handle);
+}
+
+TEST_F(RegistryLock, WriterHungWithTheLockFailsTheNextWriteInBoundedTime) {
+    int handle = openWith("[IxoSettings]\nMode=old\n");
+    pid_t writer = -1;
+    ASSERT_TRUE(startHolder(
+        &writer,
+        [] {
+            agent::registry::RegistryPath path;
+            agent::registry::Fd lock;
+            std::string error;
+            bool locked = agent::registry::resolveRegistryPath("/tmp/system.conf", &path, &error) &&
+                          agent::registry::lockRegistry(path, &lock, &error);
+            // The descriptor stays open in the child: the lock is held.
+            lock.fd = -1;
+            return locked ? 0 : 1;
+        },
+        false));
+
+    support::clearLog();
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(reg_set(handle, "IxoSettings", "Mode", "new"), -1);
+    auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, kWait);
+    EXPECT_LT(waited, kWait + std::chrono::seconds(3));
+    EXPECT_THAT(support::logText(),
+                ::testing::HasSubstr("registry '/tmp/system.conf' stays locked by another "
+                                     "writer: gave up after 400 ms"));
+    EXPECT_EQ(support::readFile(file()), "[IxoSettings]\nMode=old\n");
+
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(reg_set(handle, "IxoSettings", "Mode", "new"), 0);
+    reg_close(handle);
 }
 
 }  // namespace

@@ -3,8 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "agent/registry.h"
@@ -91,11 +96,6 @@ TEST_F(AgentSettingsTest, CommandOfUpTo1000CharactersIsKeptAndReadsBack) {
     EXPECT_STREQ(getSubNodeContentByName(again->parameters, "file"),
                  getSubNodeContentByName(fits->parameters, "file"));
 
-    EXPECT_EQ(ixoSaveCommandForReboot(commandOfLength(1001).get()), -1);
-    EXPECT_THAT(support::logText(),
-                HasSubstr("Error saving command, longer than max registry length"));
-    EXPECT_EQ(kept(ixoGetSavedCommand), saved);
-
     EXPECT_EQ(ixoSaveCommandForReboot(nullptr), 0);
     EXPECT_EQ(kept(ixoGetSavedCommand), "-1:<null>");
     EXPECT_EQ(ixoGetSavedCommand(nullptr), -1);
@@ -115,11 +115,94 @@ TEST_F(AgentSettingsTest, ResponseIsKeptOnOneLineAndMeasuredWithItsLineBreaks) {
     EXPECT_EQ(ixoSaveResponseForReboot(tooLong.get()), -1);
     EXPECT_THAT(support::logText(),
                 HasSubstr("Error saving response, longer than max registry length"));
-    EXPECT_EQ(kept(ixoGetSavedResponse), "0:<seconds>300</seconds>");
 
+    EXPECT_EQ(ixoSaveResponseForReboot(response.get()), 0);
     EXPECT_EQ(ixoSaveResponseForReboot(nullptr), 0);
     EXPECT_EQ(kept(ixoGetSavedResponse), "-1:<null>");
     EXPECT_EQ(ixoGetSavedResponse(nullptr), -1);
+}
+
+// What an earlier command left kept, as after "ixoAgent --reboot-after run".
+void keepAnOlderCommandAndOutcome() {
+    ASSERT_EQ(ixoSaveCommandForReboot(commandOfLength(300).get()), 0);
+    agent::CharBufferPtr outcome(createCharBuffer());
+    addDataToCharBuffer(outcome.get(), "<result>0</result>", 18);
+    ASSERT_EQ(ixoSaveResponseForReboot(outcome.get()), 0);
+}
+
+// Saves a command of the given length in a process that may write no file
+// beyond limit bytes, as on a full disk.
+int saveWithFileSizeLimit(off_t limit, size_t length) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit fileSize{};
+    fileSize.rlim_cur = fileSize.rlim_max = static_cast<rlim_t>(limit);
+    if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) {
+        return 2;
+    }
+    return ixoSaveCommandForReboot(commandOfLength(length).get());
+}
+
+TEST_F(AgentSettingsTest, SaveTooLongToKeepLeavesNoOlderCommandOrOutcomeToTakeUp) {
+    agent::CharBufferPtr tooLong(createCharBuffer());
+    std::string longText(1001, 'r');
+    addDataToCharBuffer(tooLong.get(), longText.data(), static_cast<int>(longText.size()));
+    const struct {
+        const char *message;
+        std::function<int()> save;
+    } saves[] = {
+        {"Error saving command, longer than max registry length",
+         [] { return ixoSaveCommandForReboot(commandOfLength(1001).get()); }},
+        {"Error saving response, longer than max registry length",
+         [&] { return ixoSaveResponseForReboot(tooLong.get()); }},
+    };
+    for (const auto &save : saves) {
+        SCOPED_TRACE(save.message);
+        keepAnOlderCommandAndOutcome();
+        support::clearLog();
+        EXPECT_EQ(save.save(), -1);
+        EXPECT_THAT(support::logText(), HasSubstr(save.message));
+        EXPECT_EQ(kept(ixoGetSavedCommand), "-1:<null>");
+        EXPECT_EQ(kept(ixoGetSavedResponse), "-1:<null>");
+    }
+}
+
+TEST_F(AgentSettingsTest, SaveOnAFullDiskFailsAndLeavesNoOlderCommandOrOutcome) {
+    keepAnOlderCommandAndOutcome();
+    struct stat registry {};
+    ASSERT_EQ(stat(hostPath("/tmp/system.conf").c_str(), &registry), 0);
+    // Room for the registry as it is, not for a longer command in it.
+    EXPECT_EXIT(std::exit(saveWithFileSizeLimit(registry.st_size, 900) == -1 ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(kept(ixoGetSavedCommand), "-1:<null>");
+    EXPECT_EQ(kept(ixoGetSavedResponse), "-1:<null>");
+}
+
+TEST_F(AgentSettingsTest, RegistryThatCannotBeWrittenFailsEverySaveAndSaysNothingWasCleared) {
+    keepAnOlderCommandAndOutcome();
+    support::removeTree(hostPath("/tmp/system.conf"));
+    ASSERT_EQ(mkdir(hostPath("/tmp/system.conf").c_str(), 0755), 0);
+    agent::CharBufferPtr outcome(createCharBuffer());
+    addDataToCharBuffer(outcome.get(), "<result>1</result>", 18);
+
+    support::clearLog();
+    EXPECT_EQ(ixoSaveCommandForReboot(commandOfLength(300).get()), -1);
+    EXPECT_EQ(ixoSaveResponseForReboot(outcome.get()), -1);
+    std::string log = support::logText();
+    EXPECT_THAT(log, HasSubstr("[1] Error saving command: the registry cannot be written"));
+    EXPECT_THAT(log, HasSubstr("[1] Error saving response: the registry cannot be written"));
+    EXPECT_THAT(log, HasSubstr("[1] Error clearing the saved command and response after a "
+                               "failed save: an older command or response may be taken up "
+                               "after a reboot"));
+
+    EXPECT_EQ(ixoSaveCommandForReboot(nullptr), -1);
+    EXPECT_EQ(ixoSaveResponseForReboot(nullptr), -1);
+    log = support::logText();
+    for (const char *what : {"command", "response"}) {
+        EXPECT_THAT(log, HasSubstr(std::string("[1] Error clearing the saved ") + what +
+                                   ": the registry cannot be written"));
+    }
+    // The setting writer keeps its answer.
+    EXPECT_EQ(setIxoSetting("Mode", "x"), 0);
 }
 
 TEST_F(AgentSettingsTest, LogSettings) {

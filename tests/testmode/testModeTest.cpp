@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "agent/registry.h"
@@ -100,10 +102,14 @@ TEST_F(TestModeTest, SystemRegistriesAndTheTestAddOnMapIntoHome) {
     std::string log = support::logText();
     EXPECT_THAT(log, HasSubstr("About to open registry '" + f.home + "/.v6_test_dir/reg_temporary'"));
 
-    // The persistent registry shares the copy.
+    // The persistent registry shares the copy, whose write lock is kept
+    // beside it, not in the device's folder.
     EXPECT_EQ(setPendingCommandXml("Persisted", "yes"), 0);
     EXPECT_EQ(getIxoSetting("Persisted", value), 0);
     EXPECT_STREQ(value, "yes");
+    std::filesystem::directory_iterator locks(f.home + "/.v6_test_dir/.registry-locks");
+    EXPECT_EQ(std::distance(locks, std::filesystem::directory_iterator()), 1);
+    EXPECT_FALSE(support::exists(hostPath("/home/root/.registry-locks")));
 
     int control = p_openReg("/etc/addons.d/dummy/control");
     EXPECT_NE(control, 0);
