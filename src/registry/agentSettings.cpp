@@ -5,7 +5,6 @@
 #include "ixo/registry.h"
 #include "log.h"
 #include "registry/settingAccess.h"
-#include "urlPasswords.h"
 
 extern "C" {
 
@@ -14,10 +13,7 @@ IXO_API int getIxoSetting(const char *name, char *value) {
 }
 
 IXO_API int setIxoSetting(const char *name, const char *value) {
-    registry::writeSetting(registry::temporaryRegistryPath, "IxoSettings", name, value);
-    // A saved command keeps the URLs it was given whole; the log does not.
-    IXO_LOG(IXO_PROGRESS, "name '%s', value '%s'", name != nullptr ? name : "",
-            ixo::hideUrlPasswords(value != nullptr ? value : "").c_str());
+    registry::writeIxoSetting(name, value);
     return 0;
 }
 

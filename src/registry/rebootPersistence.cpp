@@ -20,13 +20,7 @@ namespace {
 const char pendingCommandKey[] = "PendingCommandXml";
 const char pendingResponseKey[] = "PendingResponse";
 
-int writeKept(const char *key, const char *text) {
-    int result = registry::writeSetting(registry::temporaryRegistryPath, "IxoSettings", key, text);
-    if (result == 0) {
-        IXO_LOG(IXO_PROGRESS, "name '%s', value '%s'", key, text);
-    }
-    return result;
-}
+int writeKept(const char *key, const char *text) { return registry::writeIxoSetting(key, text); }
 
 // After a failed save. Always -1: the save failed either way.
 int clearAfterFailedSave() {

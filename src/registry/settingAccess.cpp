@@ -1,6 +1,10 @@
+#define IXO_MODULE "RegistryLayer"
+
 #include "registry/settingAccess.h"
 
 #include "ixo/registry.h"
+#include "log.h"
+#include "urlPasswords.h"
 
 namespace registry {
 
@@ -19,6 +23,14 @@ int writeSetting(const char *file, const char *section, const char *name, const 
     int result = p_regSet(handle, section, name, value);
     p_CloseNoAction(handle);
     return handle != 0 && result == 0 ? 0 : -1;
+}
+
+int writeIxoSetting(const char *name, const char *value) {
+    int result = writeSetting(temporaryRegistryPath, "IxoSettings", name, value);
+    // A saved command keeps the URLs it was given whole; the log does not.
+    IXO_LOG(IXO_PROGRESS, "name '%s', value '%s'", name != nullptr ? name : "",
+            ixo::hideUrlPasswords(value != nullptr ? value : "").c_str());
+    return result;
 }
 
 }  // namespace registry

@@ -13,5 +13,8 @@ int readSetting(const char *file, const char *section, const char *name, char *v
 // written, -1 when the file could not be opened or written (the primitives
 // log why).
 int writeSetting(const char *file, const char *section, const char *name, const char *value);
+// writeSetting for key name of "IxoSettings" in the temporary registry, with
+// the value logged (passwords in URLs hidden).
+int writeIxoSetting(const char *name, const char *value);
 
 }  // namespace registry
