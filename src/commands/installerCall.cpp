@@ -59,15 +59,15 @@ int installerSystemCall(const char *commandLine, const char *pipePath, char **er
         setFailure(errorClass, nullptr, "system_error", nullptr);
         return -1;
     }
-    std::string outcomePath = device::devicePath(pipePath);
-    removeOutcomeFile(outcomePath);
+    std::string outcomeName = device::deviceEntryPath(pipePath);
+    removeOutcomeFile(outcomeName);
 
     IXO_LOG(IXO_PROGRESS, "About to run command '%s'", commandLine);
     int status = device::runDeviceCommand(commandLine);
     IXO_LOG(IXO_PROGRESS, "Done running command '%s'", commandLine);
     IXO_LOG(IXO_TRACE, "'%s' returned %d", commandLine, status);
 
-    handles::File outcome(std::fopen(outcomePath.c_str(), "r"));
+    handles::File outcome(std::fopen(device::devicePath(pipePath).c_str(), "r"));
     if (!outcome) {
         IXO_LOG(IXO_ERROR, "pipe file not created");
         setFailure(errorClass, nullptr, "system_error", nullptr);
@@ -78,7 +78,7 @@ int installerSystemCall(const char *commandLine, const char *pipePath, char **er
     ssize_t length = ::getline(&rawLine, &capacity, outcome.get());
     std::unique_ptr<char, LineFree> line(rawLine);
     outcome.reset();
-    removeOutcomeFile(outcomePath);
+    removeOutcomeFile(outcomeName);
     if (length <= 0) {
         IXO_LOG(IXO_ERROR, "Error: pipe file empty");
         setFailure(errorClass, nullptr, "system_error", nullptr);

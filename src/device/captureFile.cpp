@@ -16,7 +16,7 @@
 namespace device {
 
 int createFreshFile(const std::string &path, mode_t mode, std::string *error) {
-    std::string host = devicePath(path);
+    std::string host = deviceEntryPath(path);
     if (::unlink(host.c_str()) != 0 && errno != ENOENT) {
         *error = "cannot remove " + path + ": " + std::strerror(errno);
         return -1;

@@ -37,7 +37,7 @@ struct TemporaryFile {
 };
 
 int removeAssetTagFile() {
-    std::string path = device::devicePath(kAssetTagFile);
+    std::string path = device::deviceEntryPath(kAssetTagFile);
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
         IXO_LOG(IXO_ERROR, "cannot remove assetTag file '%s': %s", kAssetTagFile,
                 std::strerror(errno));
@@ -67,7 +67,7 @@ int setAssetConfig(const PlatformData *platformData) {
         return removeAssetTagFile();
     }
 
-    std::string pattern = device::devicePath(kAssetTagTemplate);
+    std::string pattern = device::deviceEntryPath(kAssetTagTemplate);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
@@ -97,7 +97,7 @@ int setAssetConfig(const PlatformData *platformData) {
                 std::strerror(errno));
         return -1;
     }
-    std::string target = device::devicePath(kAssetTagFile);
+    std::string target = device::deviceEntryPath(kAssetTagFile);
     if (::rename(temporary.path.c_str(), target.c_str()) != 0) {
         IXO_LOG(IXO_ERROR, "cannot replace assetTag file '%s': %s", kAssetTagFile,
                 std::strerror(errno));
