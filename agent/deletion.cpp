@@ -125,7 +125,7 @@ char *deleteFile(const char *path, char **message) {
         return failure(__func__, "Cannot delete file: no path given", message);
     }
     const std::string cannot = std::string("Cannot delete file '") + path + "': ";
-    std::string host = agent::devicePath(path);
+    std::string host = agent::deviceEntryPath(path);
     struct stat info;
     if (lstat(host.c_str(), &info) != 0) {
         return failure(__func__, cannot + systemReason(errno), message);
@@ -149,7 +149,7 @@ char *deleteDirectory(const char *path, char **message) {
     if (namesDeviceRoot(shown)) {
         return failure(__func__, cannot + "it resolves to the device's root directory", message);
     }
-    std::string host = agent::devicePath(shown);
+    std::string host = agent::deviceEntryPath(shown);
     struct stat info;
     if (lstat(host.c_str(), &info) != 0) {
         return failure(__func__, cannot + systemReason(errno), message);

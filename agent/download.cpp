@@ -137,7 +137,7 @@ int download(const char *function, const char *url, const char *user, const char
     char errorText[CURL_ERROR_SIZE] = "";
     CurlPtr curl;
     bool done = initialiseCurl(&reason) &&
-                target.open(devicePath(destination), destination, &reason);
+                target.open(deviceEntryPath(destination), destination, &reason);
     if (done) {
         curl.reset(curl_easy_init());
         if (!curl) {

@@ -80,7 +80,7 @@ std::string registryHostPath(const std::string &path) {
         path[hostRegistryDirectory.size()] == '/') {
         return path;
     }
-    return agent::devicePath(path);
+    return agent::deviceEntryPath(path);
 }
 
 // Links are followed here rather than replaced by the first write: a device
