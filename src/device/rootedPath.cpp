@@ -71,7 +71,7 @@ int readLink(int linkFd, std::string *target) {
 
 struct Walk {
     std::deque<handles::Descriptor> directories;  // the root, then one per name
-    std::vector<std::string> names;               // the directories below the root
+    std::vector<std::string> names;               // reached below the root, links resolved
     std::vector<std::string> missing;             // the rest, from the first lookup that failed
     int missingError = 0;
 
