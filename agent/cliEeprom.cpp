@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "agent/cliCommands.h"
+#include "agent/ixoagent.h"
 #include "ixo/eeprom.h"
 
 namespace agent {
@@ -238,7 +239,11 @@ std::string backupDirectory(const CliContext &context, std::string *error) {
         }
         return here;
     }
-    std::string directory = context.deviceRoot + "/var/lib/ixo";
+    std::string directory = agent::devicePath("/var/lib/ixo");
+    if (directory.empty()) {
+        *error = "cannot resolve /var/lib/ixo inside the device root " + context.deviceRoot;
+        return "";
+    }
     if (!makeParents(directory + "/", error)) {
         return "";
     }

@@ -120,12 +120,22 @@ bool namesDeviceRoot(const std::string &path) {
     return depth == 0;
 }
 
+// The device's root directory itself, reached through a link (a trailing "/"
+// follows one): a local user could plant "/tmp/x" pointing at "/".
+bool isDeviceRootDirectory(int dirFd) {
+    const std::string &root = agent::deviceRoot();
+    struct stat directory;
+    struct stat top;
+    return fstat(dirFd, &directory) == 0 && stat(root.empty() ? "/" : root.c_str(), &top) == 0 &&
+           directory.st_dev == top.st_dev && directory.st_ino == top.st_ino;
+}
+
 char *deleteFile(const char *path, char **message) {
     if (path == nullptr || path[0] == '\0') {
         return failure(__func__, "Cannot delete file: no path given", message);
     }
     const std::string cannot = std::string("Cannot delete file '") + path + "': ";
-    std::string host = agent::devicePath(path);
+    std::string host = agent::deviceEntryPath(path);
     struct stat info;
     if (lstat(host.c_str(), &info) != 0) {
         return failure(__func__, cannot + systemReason(errno), message);
@@ -149,7 +159,7 @@ char *deleteDirectory(const char *path, char **message) {
     if (namesDeviceRoot(shown)) {
         return failure(__func__, cannot + "it resolves to the device's root directory", message);
     }
-    std::string host = agent::devicePath(shown);
+    std::string host = agent::deviceEntryPath(shown);
     struct stat info;
     if (lstat(host.c_str(), &info) != 0) {
         return failure(__func__, cannot + systemReason(errno), message);
@@ -160,6 +170,10 @@ char *deleteDirectory(const char *path, char **message) {
     int fd = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         return failure(__func__, cannot + systemReason(errno), message);
+    }
+    if (isDeviceRootDirectory(fd)) {
+        close(fd);
+        return failure(__func__, cannot + "it resolves to the device's root directory", message);
     }
     while (shown.size() > 1 && shown.back() == '/') {
         shown.pop_back();

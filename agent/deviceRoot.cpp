@@ -1,13 +1,30 @@
 // Where the agent's services find the device: the real root file system or a
 // simulated one in a directory.
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "agent/ixoagent.h"
+#include "src/device/rootedPath.h"
 
 namespace {
 
 std::string root;
+
+std::string inRoot(const std::string &path, device::LastLink last) {
+    if (root.empty()) {
+        return path;
+    }
+    std::string host;
+    int error = device::resolveInRoot(root, path, last, &host);
+    if (error != 0) {
+        // "" fails every file call, as the path fails on the device.
+        ixoLogger("Agent", __func__, __LINE__, 1,
+                  "cannot resolve '%s' inside the device root '%s': %s", path.c_str(),
+                  root.c_str(), std::strerror(error));
+        return "";
+    }
+    return host;
+}
 
 }  // namespace
 
@@ -22,35 +39,8 @@ void setDeviceRoot(const std::string &newRoot) {
 
 const std::string &deviceRoot() { return root; }
 
-// On a simulated device the path is resolved lexically, with ".." stopping
-// at the root as it does at "/", so that no device path reaches the host
-// file system around the root.
-std::string devicePath(const std::string &path) {
-    if (root.empty()) {
-        return path;
-    }
-    std::vector<std::string> components;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        std::string component = path.substr(start, end - start);
-        if (component == "..") {
-            if (!components.empty()) {
-                components.pop_back();
-            }
-        } else if (!component.empty() && component != ".") {
-            components.push_back(component);
-        }
-        start = end + 1;
-    }
-    std::string host = root;
-    for (const std::string &component : components) {
-        host += "/" + component;
-    }
-    return host;
-}
+std::string devicePath(const std::string &path) { return inRoot(path, device::LastLink::Followed); }
+
+std::string deviceEntryPath(const std::string &path) { return inRoot(path, device::LastLink::Kept); }
 
 }  // namespace agent

@@ -47,17 +47,22 @@ bool DownloadTarget::open(const std::string &destinationPath, std::string *reaso
         *reason = "destination '" + shown + "' names no file";
         return false;
     }
-    std::string parent = slash == std::string::npos ? std::string(".")
-                         : slash == 0               ? std::string("/")
-                                                    : destinationPath.substr(0, slash);
-    directory = devicePath(parent);
-    destination = directory + (directory == "/" ? "" : "/") + name;
+    // The name itself is never followed: a link there is replaced.
+    destination = deviceEntryPath(destinationPath);
+    if (destination.empty()) {
+        *reason = "destination '" + shown + "' cannot be resolved on the device";
+        return false;
+    }
+    size_t hostSlash = destination.rfind('/');
+    directory = hostSlash == std::string::npos ? std::string(".")
+                : hostSlash == 0               ? std::string("/")
+                                               : destination.substr(0, hostSlash);
     struct stat info;
     if (::lstat(destination.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         *reason = "destination '" + shown + "' is a directory";
         return false;
     }
-    std::string pattern = destination.substr(0, destination.size() - name.size()) + "." +
+    std::string pattern = destination.substr(0, hostSlash + 1) + "." +
                           name.substr(0, kMaxNameInPattern) + ".XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');

@@ -16,8 +16,13 @@ namespace agent {
 // paths under the same root as the library. "" means the real device.
 void setDeviceRoot(const std::string &root);
 const std::string &deviceRoot();
-// The host path for a device path: the root joined with the device path.
+// The host path for a device path, resolved inside a simulated device's root
+// as the device would see it, a link in the last component followed: for
+// opening and reading. "" (the reason logged) when it cannot be resolved.
 std::string devicePath(const std::string &path);
+// The same with a link in the last component kept: for lstat, unlink,
+// rename and O_EXCL creation, which act on the name itself.
+std::string deviceEntryPath(const std::string &path);
 
 // ---- logging --------------------------------------------------------------
 // Messages above the level are dropped; the default is 3.

@@ -84,7 +84,7 @@ void setHostRegistryDirectory(const std::string &directory) { hostRegistryDirect
 
 // Registry test mode keeps its copies on the host, outside any device.
 std::string registryHostPath(const std::string &path) {
-    return inHostRegistryDirectory(path) ? path : agent::devicePath(path);
+    return inHostRegistryDirectory(path) ? path : agent::deviceEntryPath(path);
 }
 
 // Links are followed here rather than replaced by the first write: a device

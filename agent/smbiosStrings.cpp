@@ -104,8 +104,8 @@ struct DirCloser {
 // "11-0", "11-1" ...: the OEM-strings structures, in the firmware's order.
 std::vector<std::string> oemEntries() {
     std::vector<std::pair<long, std::string>> found;
-    std::string directory = agent::devicePath("/sys/firmware/dmi/entries");
-    std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
+    const std::string entries = "/sys/firmware/dmi/entries";
+    std::unique_ptr<DIR, DirCloser> dir(opendir(agent::devicePath(entries).c_str()));
     if (!dir) {
         return {};
     }
@@ -117,7 +117,7 @@ std::vector<std::string> oemEntries() {
         char *end = nullptr;
         long instance = std::strtol(name + 3, &end, 10);
         if (end != name + 3 && *end == '\0') {
-            found.emplace_back(instance, directory + "/" + name + "/raw");
+            found.emplace_back(instance, agent::devicePath(entries + "/" + name + "/raw"));
         }
     }
     std::sort(found.begin(), found.end());

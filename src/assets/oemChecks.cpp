@@ -37,7 +37,7 @@ struct CaptureFile {
     int fd = -1;
 
     bool create() {
-        std::string pattern = device::devicePath("/tmp/device_details.XXXXXX");
+        std::string pattern = device::deviceEntryPath("/tmp/device_details.XXXXXX");
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
         fd = ::mkstemp(name.data());

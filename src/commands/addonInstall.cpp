@@ -31,7 +31,7 @@ std::string addonInstallLine(const std::string &localPath) {
 }
 
 void deletePackage(const std::string &localPath) {
-    if (::unlink(device::devicePath(localPath).c_str()) != 0) {
+    if (::unlink(device::deviceEntryPath(localPath).c_str()) != 0) {
         IXO_LOG(IXO_ERROR, "cannot delete the package '%s': %s", localPath.c_str(),
                 std::strerror(errno));
     }

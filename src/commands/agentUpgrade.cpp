@@ -60,11 +60,13 @@ struct Descriptor {
 
 bool existsOnDevice(const char *path) {
     struct stat info;
-    return ::lstat(device::devicePath(path).c_str(), &info) == 0;
+    return ::lstat(device::deviceEntryPath(path).c_str(), &info) == 0;
 }
 
 bool renameOnDevice(const char *from, const char *to) {
-    if (::rename(device::devicePath(from).c_str(), device::devicePath(to).c_str()) != 0) {
+    std::string source = device::deviceEntryPath(from);
+    std::string target = device::deviceEntryPath(to);
+    if (::rename(source.c_str(), target.c_str()) != 0) {
         IXO_LOG(IXO_NOTICE, "cannot rename '%s' to '%s': %s", from, to, std::strerror(errno));
         return false;
     }
@@ -117,8 +119,8 @@ bool setOldAgentAside(bool *setAside) {
     if (!clearLeftoverSetAside()) {
         return false;
     }
-    if (::rename(device::devicePath(agentDirectory).c_str(),
-                 device::devicePath(setAsideDirectory).c_str()) != 0) {
+    if (::rename(device::deviceEntryPath(agentDirectory).c_str(),
+                 device::deviceEntryPath(setAsideDirectory).c_str()) != 0) {
         int error = errno;
         if (error == ENOENT && !existsOnDevice(agentDirectory)) {
             IXO_LOG(IXO_NOTICE, "no '%s' to set aside", agentDirectory);

@@ -94,8 +94,8 @@ int executeCommand(IxoCommand *command, IxoCharBuffer **response, char **errorCl
     if ((captureOut && !device::createCaptureFile(outFile, &error)) ||
         (captureErr && !device::createCaptureFile(errFile, &error))) {
         IXO_LOG(IXO_ERROR, "%s", error.c_str());
-        ::unlink(device::devicePath(outFile).c_str());
-        ::unlink(device::devicePath(errFile).c_str());
+        ::unlink(device::deviceEntryPath(outFile).c_str());
+        ::unlink(device::deviceEntryPath(errFile).c_str());
         setFailure(errorClass, message, "system_error", "Cannot create the output capture file");
         return -1;
     }

@@ -29,7 +29,7 @@ struct LineFree {
 const size_t reasonOffset = 6;
 
 void removeOutcomeFile(const char *path) {
-    if (::unlink(device::devicePath(path).c_str()) != 0 && errno != ENOENT) {
+    if (::unlink(device::deviceEntryPath(path).c_str()) != 0 && errno != ENOENT) {
         IXO_LOG(IXO_ERROR, "cannot remove '%s': %s", path, std::strerror(errno));
     }
 }

@@ -20,7 +20,7 @@
 namespace device {
 
 int createFreshFile(const std::string &path, mode_t mode, std::string *error) {
-    std::string host = devicePath(path);
+    std::string host = deviceEntryPath(path);
     if (::unlink(host.c_str()) != 0 && errno != ENOENT) {
         *error = "cannot remove " + path + ": " + std::strerror(errno);
         return -1;
@@ -42,7 +42,7 @@ bool createCaptureFile(const std::string &path, std::string *error) {
 int openCaptureFileForReading(const std::string &path, bool *missing, std::string *error) {
     *missing = false;
     handles::Descriptor file{
-        ::open(devicePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+        ::open(deviceEntryPath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0) {
         int reason = errno;
         *missing = reason == ENOENT;

@@ -12,9 +12,15 @@
 
 namespace device {
 
-// The path to open for a device path: the device root joined with it. A
-// relative path is taken relative to the root as well.
+// The host path for a device path. Under a simulated device's root it is
+// resolved as the device would see it (".." stops at the root, links are
+// device paths) and a link in the last component is followed: for opening,
+// reading and executing. A relative path is taken from the root. "" when the
+// path cannot be resolved there (a link loop, say): the reason is logged.
 std::string devicePath(const std::string &path);
+// The same with a link in the last component kept: for acting on the name
+// itself (lstat, unlink, rename, creating it O_EXCL|O_NOFOLLOW).
+std::string deviceEntryPath(const std::string &path);
 
 // Runs a device command line as system(3) would and returns its status. The
 // line keeps its device paths: a simulated device runs it inside its root.

@@ -72,11 +72,17 @@ bool ReplacementFile::create(const std::string &path, std::string *error) {
         *error = "'" + path + "' names no file";
         return false;
     }
-    directory_ = devicePath(slash == std::string::npos ? std::string(".")
-                            : slash == 0               ? std::string("/")
-                                                       : path.substr(0, slash));
-    target_ = directory_ + (directory_ == "/" ? "" : "/") + name;
-    std::string pattern = directory_ + (directory_ == "/" ? "." : "/.") +
+    // The name itself is never followed: a link there is replaced.
+    target_ = deviceEntryPath(path);
+    if (target_.empty()) {
+        *error = "'" + path + "' cannot be resolved on the device";
+        return false;
+    }
+    size_t hostSlash = target_.rfind('/');
+    directory_ = hostSlash == std::string::npos ? std::string(".")
+                 : hostSlash == 0               ? std::string("/")
+                                                : target_.substr(0, hostSlash);
+    std::string pattern = target_.substr(0, hostSlash + 1) + "." +
                           name.substr(0, kMaxNameInPattern) + ".XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');

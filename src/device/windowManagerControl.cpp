@@ -16,7 +16,7 @@ namespace device {
 
 bool windowManagerControlFileUsable(std::string *error) {
     struct stat info;
-    if (::lstat(devicePath(windowManagerControlFile).c_str(), &info) != 0) {
+    if (::lstat(deviceEntryPath(windowManagerControlFile).c_str(), &info) != 0) {
         if (errno == ENOENT) {
             return true;
         }

@@ -22,7 +22,7 @@ namespace {
 const char kAssetTagFile[] = "/home/root/ixoAssetTags";
 
 int removeAssetTagFile() {
-    std::string path = device::devicePath(kAssetTagFile);
+    std::string path = device::deviceEntryPath(kAssetTagFile);
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
         IXO_LOG(IXO_ERROR, "cannot remove assetTag file '%s': %s", kAssetTagFile,
                 std::strerror(errno));

@@ -138,7 +138,12 @@ TEST_F(DeletionTest, NeverLeavesTheDeviceRoot) {
     EXPECT_TRUE(support::exists(victim));
     ASSERT_EQ(unlink(victim.c_str()), 0);
 
-    for (const char *path : {"/", "//", "/.", "/..", "/tmp/..", "/../.."}) {
+    // A local user's link to "/": a trailing "/" follows it to the root.
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string top = hostPath("/tmp/top");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("/", top.c_str()) == 0 ? 0 : 1; }), 0);
+
+    for (const char *path : {"/", "//", "/.", "/..", "/tmp/..", "/../..", "/tmp/top/"}) {
         EXPECT_EQ(deletion(pDeleteDirectory, path),
                   std::string("Cannot delete directory '") + path +
                       "': it resolves to the device's root directory");

@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -288,6 +289,23 @@ TEST_F(DownloadCommandTest, FailedFetchesAreFileErrorsThatLeaveTheOldFile) {
     EXPECT_EQ(deviceFile("/home/root/keep.bin"), "old content");
     EXPECT_THAT(entries("/home/root"), ElementsAre("keep.bin", "system.conf"));
     EXPECT_THAT(support::logText(), HasSubstr("failed: HTTP status 401"));
+}
+
+TEST_F(DownloadCommandTest, ALinkPlantedInTmpNeverLeadsADownloadOutOfTheDevice) {
+    // Another user points a directory of the device's /tmp at a directory of
+    // this machine. Read on the device, the link names a path under its root,
+    // where nothing is: neither the library's write nor the agent's fetch
+    // may land in the host directory.
+    std::string outside = support::makeTempDir("outside-");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string planted = hostPath("/tmp/planted");
+    ASSERT_EQ(support::runAsLocalUser(
+                  [&] { return symlink(outside.c_str(), planted.c_str()) == 0 ? 0 : 1; }),
+              0);
+    EXPECT_EQ(putPart("/tmp/planted/part.bin", "x").result, -1);
+    EXPECT_EQ(fetch("/files/a.bin", "/tmp/planted/a.bin").result, -1);
+    EXPECT_TRUE(std::filesystem::is_empty(outside));
+    support::removeTree(outside);
 }
 
 TEST_F(DownloadCommandTest, UrlIsFetchedWithTheAgentsCredentialsNeverLogged) {
