@@ -5,13 +5,14 @@
 #include "agent/download.h"
 
 #include <curl/curl.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <mutex>
 #include <string>
 
-#include "agent/downloadTarget.h"
 #include "agent/ixoagent.h"
+#include "src/device/replacementFile.h"
 #include "src/urlPasswords.h"
 
 namespace agent {
@@ -28,14 +29,14 @@ using CurlPtr = std::unique_ptr<CURL, CurlDeleter>;
 // What the write callback needs; the reason of a failed write stays here,
 // because libcurl only learns that the write failed.
 struct Sink {
-    DownloadTarget *target;
+    device::ReplacementFile *target;
     std::string reason;
 };
 
 size_t writeBody(char *bytes, size_t size, size_t count, void *context) {
     Sink *sink = static_cast<Sink *>(context);
     size_t length = size * count;
-    if (!sink->target->write(bytes, length, &sink->reason)) {
+    if (sink->target->write(bytes, length, &sink->reason) < length) {
         return 0;  // less than given: libcurl stops with CURLE_WRITE_ERROR
     }
     return length;
@@ -114,11 +115,23 @@ std::string transferFailure(CURL *curl, CURLcode code, const char *errorText, co
     }
     curl_off_t announced = -1;
     if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
-        announced >= 0 && announced != sink.target->written) {
-        return "short body: " + std::to_string(sink.target->written) + " of " +
+        announced >= 0 && announced != sink.target->bytesWritten()) {
+        return "short body: " + std::to_string(sink.target->bytesWritten()) + " of " +
                std::to_string(static_cast<long long>(announced)) + " bytes";
     }
     return std::string();
+}
+
+// The file the body streams into, beside the destination; it takes the
+// destination's place only once the body is complete.
+bool openTarget(device::ReplacementFile *target, const char *destination, std::string *reason) {
+    std::string host = deviceEntryPath(destination);
+    struct stat info;
+    if (!host.empty() && ::lstat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        *reason = std::string("destination '") + destination + "' is a directory";
+        return false;
+    }
+    return target->create(host, destination, reason);
 }
 
 int download(const char *function, const char *url, const char *user, const char *password,
@@ -133,12 +146,12 @@ int download(const char *function, const char *url, const char *user, const char
               shownUrl.c_str(), destination, user != nullptr ? user : "",
               password != nullptr && password[0] != '\0' ? "set" : "not set");
     std::string reason;
-    DownloadTarget target;
+    device::ReplacementFile target;
     Sink sink{&target, std::string()};
     char errorText[CURL_ERROR_SIZE] = "";
     CurlPtr curl;
     bool done = initialiseCurl(&reason) &&
-                target.open(destination, &reason);
+                openTarget(&target, destination, &reason);
     if (done) {
         curl.reset(curl_easy_init());
         if (!curl) {
@@ -158,7 +171,7 @@ int download(const char *function, const char *url, const char *user, const char
         return -1;
     }
     ixoLogger("Agent", function, __LINE__, 3, "Downloaded '%s' to '%s': %lld bytes",
-              shownUrl.c_str(), destination, target.written);
+              shownUrl.c_str(), destination, target.bytesWritten());
     return 0;
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "agent/registryStore.h"
-#include "agent/replacedFileOwner.h"
+#include "src/device/replacementFile.h"
 
 namespace agent::registry {
 
@@ -90,7 +90,7 @@ struct TempFile {
 // so that the programs that read the registry can still read it.
 bool giveAttributes(const Store &store, const TempFile &temp, std::string *error) {
     std::string reason;
-    if (!giveReplacedFileOwner(temp.file.fd, temp.path, store.present ? &store.identity : nullptr,
+    if (!device::giveReplacedFileOwner(temp.file.fd, temp.path, store.present ? &store.identity : nullptr,
                                &reason)) {
         return fail(error, __func__, __LINE__, reason);
     }

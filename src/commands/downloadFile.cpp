@@ -14,6 +14,7 @@
 
 #include "commands/commandHandlers.h"
 #include "commands/handlerFrame.h"
+#include "device/device.h"
 #include "device/replacementFile.h"
 #include "log.h"
 #include "urlPasswords.h"
@@ -184,7 +185,7 @@ int writeMimeToFile(IxoMimePart *parts, const char *contentLocation, const char 
     }
     device::ReplacementFile file;
     std::string error;
-    if (!file.create(path, &error)) {
+    if (!file.create(device::deviceEntryPath(path), path, &error)) {
         IXO_LOG(IXO_ERROR, "Error opening '%s' for writing", path);
         IXO_LOG(IXO_ERROR, "Open error: %s", error.c_str());
         return -1;

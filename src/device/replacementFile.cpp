@@ -10,7 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "device/device.h"
 #include "handles.h"
 #include "log.h"
 
@@ -26,34 +25,31 @@ std::string failure(const std::string &what, const std::string &path) {
     return what + " '" + path + "': " + std::strerror(errno);
 }
 
-// A file made by another user (planted in /tmp, say) must not lend its owner
-// or mode to root's file: they could change it before it is read. Only a
-// regular file this process's user made hands them on.
-bool giveOwnerAndMode(int fd, const std::string &target, const std::string &temporary,
-                      std::string *error) {
-    struct stat old;
-    bool inherited =
-        ::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && old.st_uid == ::geteuid();
+}  // namespace
+
+bool giveReplacedFileOwner(int fd, const std::string &path, const struct stat *replaced,
+                           std::string *reason) {
+    bool inherited = replaced != nullptr && S_ISREG(replaced->st_mode) &&
+                     replaced->st_uid == ::geteuid();
     if (inherited) {
         struct stat created;
         if (::fstat(fd, &created) != 0) {
-            *error = failure("cannot examine", temporary);
+            *reason = failure("cannot examine", path);
             return false;
         }
         // Before the mode: a change of group clears the set-ID bits.
-        if (created.st_gid != old.st_gid && ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
-            *error = failure("cannot give the old group to", temporary);
+        if (created.st_gid != replaced->st_gid &&
+            ::fchown(fd, static_cast<uid_t>(-1), replaced->st_gid) != 0) {
+            *reason = failure("cannot give the old group to", path);
             return false;
         }
     }
-    if (::fchmod(fd, inherited ? old.st_mode & 07777 : kNewFileMode) != 0) {
-        *error = failure("cannot set the mode of", temporary);
+    if (::fchmod(fd, inherited ? replaced->st_mode & 07777 : kNewFileMode) != 0) {
+        *reason = failure("cannot set the mode of", path);
         return false;
     }
     return true;
 }
-
-}  // namespace
 
 ReplacementFile::~ReplacementFile() {
     if (fd_ >= 0 && ::close(fd_) != 0) {
@@ -64,20 +60,20 @@ ReplacementFile::~ReplacementFile() {
     }
 }
 
-bool ReplacementFile::create(const std::string &path, std::string *error) {
-    shown_ = path;
-    size_t slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+bool ReplacementFile::create(const std::string &hostPath, const std::string &shownPath,
+                             std::string *error) {
+    shown_ = shownPath;
+    size_t slash = shownPath.rfind('/');
+    std::string name = slash == std::string::npos ? shownPath : shownPath.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") {
-        *error = "'" + path + "' names no file";
+        *error = "'" + shownPath + "' names no file";
         return false;
     }
-    // The name itself is never followed: a link there is replaced.
-    target_ = deviceEntryPath(path);
-    if (target_.empty()) {
-        *error = "'" + path + "' cannot be resolved on the device";
+    if (hostPath.empty()) {
+        *error = "'" + shownPath + "' cannot be resolved on the device";
         return false;
     }
+    target_ = hostPath;
     size_t hostSlash = target_.rfind('/');
     directory_ = hostSlash == std::string::npos ? std::string(".")
                  : hostSlash == 0               ? std::string("/")
@@ -88,7 +84,7 @@ bool ReplacementFile::create(const std::string &path, std::string *error) {
     buffer.push_back('\0');
     fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
     if (fd_ < 0) {
-        *error = failure("cannot create a temporary file beside", path);
+        *error = failure("cannot create a temporary file beside", shownPath);
         return false;
     }
     temporary_ = buffer.data();
@@ -96,9 +92,9 @@ bool ReplacementFile::create(const std::string &path, std::string *error) {
 }
 
 size_t ReplacementFile::write(const char *bytes, size_t length, std::string *error) {
-    size_t written = 0;
-    while (written < length) {
-        ssize_t count = ::write(fd_, bytes + written, length - written);
+    size_t done = 0;
+    while (done < length) {
+        ssize_t count = ::write(fd_, bytes + done, length - done);
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -107,13 +103,16 @@ size_t ReplacementFile::write(const char *bytes, size_t length, std::string *err
                                : "'" + temporary_ + "' took no more bytes";
             break;
         }
-        written += static_cast<size_t>(count);
+        done += static_cast<size_t>(count);
     }
-    return written;
+    written_ += static_cast<long long>(done);
+    return done;
 }
 
 bool ReplacementFile::commit(std::string *error) {
-    if (!giveOwnerAndMode(fd_, target_, temporary_, error)) {
+    struct stat old;
+    bool replacing = ::lstat(target_.c_str(), &old) == 0;
+    if (!giveReplacedFileOwner(fd_, temporary_, replacing ? &old : nullptr, error)) {
         return false;
     }
     // A power cut after the rename must not leave an empty or cut file.

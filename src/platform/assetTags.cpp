@@ -51,7 +51,7 @@ int setAssetConfig(const PlatformData *platformData) {
     }
     device::ReplacementFile file;
     std::string error;
-    if (!file.create(kAssetTagFile, &error)) {
+    if (!file.create(device::deviceEntryPath(kAssetTagFile), kAssetTagFile, &error)) {
         IXO_LOG(IXO_ERROR, "error opening assetTag file '%s' for writing", kAssetTagFile);
         IXO_LOG(IXO_ERROR, "%s", error.c_str());
         return -1;
