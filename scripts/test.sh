@@ -22,6 +22,7 @@ cmake --build build-sanitize -j"$jobs"
 
 echo "== the device's 32-bit build (i386): library, agent, simulator, tests"
 scripts/install-deps-i386.sh
+scripts/enable-i386-programs.sh
 cmake -S . -B build-i386 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i386-linux-gnu.cmake" \
   -DIXO_GTEST_FROM_SOURCE=/usr/src/googletest >/dev/null

@@ -3,7 +3,6 @@
 // and upgrades itself, the restart script running to its end on the
 // simulated device.
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,13 +48,15 @@ protected:
             << error;
         sim::setKnob(device, "sleep.seconds", "0");
         // What the agent upgrade leaves running is reparented here.
-        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        if (!support::becomeSubreaper()) {
+            GTEST_SKIP() << "this system cannot make a process the reaper of its descendants";
+        }
     }
 
     void TearDown() override {
         server.stop();
         EXPECT_TRUE(allProcessesEnded());
-        prctl(PR_SET_CHILD_SUBREAPER, 0);
+        support::stopBeingSubreaper();
         e2e::AgentEndToEnd::TearDown();
     }
 

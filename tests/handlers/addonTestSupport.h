@@ -5,7 +5,6 @@
 #pragma once
 
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,7 +64,9 @@ protected:
         sim::setKnob(root, "sleep.seconds", "0");
         // Whatever the agent upgrade leaves running is reparented here, to be
         // waited for.
-        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        if (!support::becomeSubreaper()) {
+            GTEST_SKIP() << "this system cannot make a process the reaper of its descendants";
+        }
     }
 
     void TearDown() override {
@@ -73,7 +74,7 @@ protected:
             endUserLockoutDialog();
         }
         EXPECT_TRUE(collectDescendants()) << "processes were still running";
-        prctl(PR_SET_CHILD_SUBREAPER, 0);
+        support::stopBeingSubreaper();
         sim::setLineLog("");
         initPlatformSpecificCommands(agent::functionTable());
         support::removeTree(packageDirectory);

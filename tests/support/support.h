@@ -46,6 +46,13 @@ int waitForLocalUser(pid_t user);
 int runAsLocalUser(const std::function<int()> &work);
 void stopLocalUser(pid_t user);  // SIGKILL, then collected
 
+// Makes this test process the reaper of what its children leave running (the
+// agent upgrade's detached restart process), so that the test can wait for
+// it. False where the kernel interface is missing: 32-bit test programs run
+// under user-mode emulation do not have it, and such a test is skipped.
+bool becomeSubreaper();
+void stopBeingSubreaper();
+
 // A fresh simulated device per test, with every root pointing at it, the
 // recorded command lines, sleeps and log cleared, and the port bus reset.
 class SimDeviceTest : public ::testing::Test {

@@ -1,5 +1,6 @@
-// A local user other than root, as the tests' attacker: a process that has
-// become the user nobody, running beside the agent on the same device.
+// Processes beside the test: a local user other than root, as the tests'
+// attacker (a process that has become the user nobody, running beside the
+// agent on the same device), and what the agent leaves running.
 #include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -75,5 +76,9 @@ void stopLocalUser(pid_t user) {
     kill(user, SIGKILL);
     waitForLocalUser(user);
 }
+
+bool becomeSubreaper() { return prctl(PR_SET_CHILD_SUBREAPER, 1) == 0; }
+
+void stopBeingSubreaper() { prctl(PR_SET_CHILD_SUBREAPER, 0); }
 
 }  // namespace support
