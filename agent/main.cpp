@@ -51,7 +51,11 @@ int runWithLibrary(const agent::GlobalOptions &options,
         context.library = &library;
         status = command.action(context);
     }
-    agent::unloadPlatformLibrary(&library);
+    // Test mode's name buffer lives as long as the process (the library
+    // never frees it): once test mode is on, the library stays loaded.
+    if (!options.testMode) {
+        agent::unloadPlatformLibrary(&library);
+    }
     return status;
 }
 
