@@ -1,12 +1,19 @@
-// The subcommands of ixoAgent. Each is one row of the table in cliTable.cpp
-// and one function; it returns the process's exit status: 0 done, 1 the
-// command failed, 2 it could not be run (see cliFailure and cliUsage).
+// The subcommands of ixoAgent. Each file cli*.cpp defines its subcommands on
+// the command line (their arguments, options and --help text) with one
+// define* function and runs them; an action returns the process's exit
+// status: 0 done, 1 the command failed, 2 it could not be run.
 #pragma once
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "agent/platformLibrary.h"
+
+namespace CLI {
+class App;
+}
 
 namespace agent {
 
@@ -20,45 +27,75 @@ struct CliContext {
     // The loaded library, attached to the device; null for subcommands that
     // run without it.
     const PlatformLibrary *library = nullptr;
-    // The words after the subcommand's name.
-    std::vector<std::string> arguments;
     // The simulated device's root, "" on the real device. For subcommands
     // without the library: the --device-root given, else "".
     std::string deviceRoot;
     RunOptions run;
 };
 
-struct Subcommand {
-    const char *name;
-    const char *usage;    // "NAME ARGUMENTS", for --help and usage errors
-    const char *summary;  // what it does, for --help (lines after the first indented)
-    bool needsLibrary;
-    int (*run)(const CliContext &context);
+// What a subcommand needs before its action runs.
+enum class Needs {
+    Nothing,      // runs on its own (sim-init)
+    Library,      // the library, attached to the device
+    DeviceShell,  // that, and a device whose shell starts: it runs command lines
 };
 
-// Ends with a row whose name is null.
-extern const Subcommand subcommands[];
-const Subcommand *findSubcommand(const std::string &name);
+using CliAction = std::function<int(const CliContext &context)>;
+
+// ixoAgent's command line: the global options and the tree of subcommands.
+// Parsing changes nothing but the variables the options are bound to.
+class CommandLine {
+public:
+    CommandLine();
+    ~CommandLine();
+    CommandLine(const CommandLine &) = delete;
+    CommandLine &operator=(const CommandLine &) = delete;
+
+    CLI::App &root() { return *root_; }
+
+    // A subcommand that runs action. Its arguments and options are bound to
+    // variables the action owns (captured by it), so a new option is one
+    // line in the subcommand's file.
+    CLI::App *add(CLI::App &parent, const std::string &name, const std::string &description,
+                  Needs needs, CliAction action);
+    // A subcommand that only gathers others ("settings get"); one of them
+    // must follow it.
+    CLI::App *addGroup(CLI::App &parent, const std::string &name, const std::string &description);
+
+    enum class Outcome { Run, Done, Refused };
+    // Parses the words. Done: --help was answered on standard output.
+    // Refused: a one-line message is on standard error.
+    Outcome parse(int argc, char **argv);
+
+    struct Command {
+        Needs needs = Needs::Nothing;
+        CliAction action;
+    };
+    // The subcommand chosen by the last parse, or null.
+    const Command *chosen() const;
+
+private:
+    std::unique_ptr<CLI::App> root_;
+    std::map<const CLI::App *, Command> commands_;
+};
 
 // "ixoAgent: TEXT" on standard error; returns 2.
 int cliFailure(const std::string &text);
-// "ixoAgent: usage: ixoAgent USAGE"; returns 2.
-int cliUsage(const Subcommand &subcommand);
+// The same for a failure of the command itself; returns 1.
+int commandFailure(const std::string &text);
 
 // The per-user simulated device used when no --device-root is given.
 std::string defaultDeviceRoot();
 // Creates the directories leading to path (not path itself).
 bool makeParents(const std::string &path, std::string *error);
 
-int simInitCommand(const CliContext &context);
-int listCommands(const CliContext &context);
-int runCommandFile(const CliContext &context);
-int showPending(const CliContext &context);
-int resumePending(const CliContext &context);
-int settingsCommand(const CliContext &context);
-int registryCommand(const CliContext &context);
-int eepromCommand(const CliContext &context);
-int networkCommand(const CliContext &context);
-int inventoryCommand(const CliContext &context);
+// Every subcommand, in the order --help lists them.
+void defineSubcommands(CommandLine &commandLine);
+void defineSimInit(CommandLine &commandLine);
+void defineCommandRuns(CommandLine &commandLine);  // commands, run, pending, resume
+void defineSettings(CommandLine &commandLine);     // settings, registry
+void defineNetwork(CommandLine &commandLine);
+void defineEeprom(CommandLine &commandLine);
+void defineInventory(CommandLine &commandLine);
 
 }  // namespace agent

@@ -5,17 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "agent/argumentFile.h"
 #include "agent/cliCommands.h"
 #include "agent/ixoagent.h"
 #include "ixo/eeprom.h"
@@ -327,21 +329,18 @@ bool parseSerial(const std::string &text, WriteRequest *request) {
 }
 
 bool loadCmos(const std::string &path, WriteRequest *request, std::string *error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path;
+    std::string bytes;
+    if (!readArgumentFile(path, kCmosBytes, &bytes, error)) {
         return false;
     }
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
     if (bytes.size() != kCmosBytes) {
-        *error = path + " holds " + std::to_string(bytes.size()) +
-                 " bytes; a CMOS block is " + std::to_string(kCmosBytes);
+        *error = path + " holds " + std::to_string(bytes.size()) + " bytes; a CMOS block is " +
+                 std::to_string(kCmosBytes);
         return false;
     }
     request->bit = ASSET_CMOS_VALUE;
     request->slot = 6;
-    request->value = bytes;
+    request->value.assign(bytes.begin(), bytes.end());
     request->what = "CMOS block";
     return true;
 }
@@ -431,42 +430,100 @@ int dumpImage(const EepromLayer &layer) {
     return 0;
 }
 
-}  // namespace
+// A value check for the command line: "" when text makes a request, else
+// why not. Refused values stop the command before anything runs.
+using RequestParser = bool (*)(const std::string &text, WriteRequest *request, std::string *error);
 
-int eepromCommand(const CliContext &context) {
-    const std::vector<std::string> &arguments = context.arguments;
-    const std::string verb = !arguments.empty() ? arguments[0] : "";
-    const Subcommand &usage = *findSubcommand("eeprom");
-    bool bare = verb == "show" || verb == "dump";
-    bool setter = verb == "set-key" || verb == "set-serial" || verb == "set-cmos";
-    if (!(bare && arguments.size() == 1) && !(setter && arguments.size() == 2)) {
-        return cliUsage(usage);
+bool keyRequest(const std::string &text, WriteRequest *request, std::string *error) {
+    if (!parseKey(text, request)) {
+        *error = "a security key is 1 to 8 hexadecimal digits, not '" + text + "'";
+        return false;
     }
-    WriteRequest request;
-    std::string error;
-    if (verb == "set-key" && !parseKey(arguments[1], &request)) {
-        return cliFailure("a security key is 1 to 8 hexadecimal digits, not '" + arguments[1] +
-                          "'");
+    return true;
+}
+
+bool serialRequest(const std::string &text, WriteRequest *request, std::string *error) {
+    if (!parseSerial(text, request)) {
+        *error = "a serial number is 1 to 11 printable ASCII characters, not '" + text + "'";
+        return false;
     }
-    if (verb == "set-serial" && !parseSerial(arguments[1], &request)) {
-        return cliFailure("a serial number is 1 to 11 printable ASCII characters, not '" +
-                          arguments[1] + "'");
-    }
-    if (verb == "set-cmos" && !loadCmos(arguments[1], &request, &error)) {
-        return cliFailure(error);
-    }
+    return true;
+}
+
+CLI::Validator requestCheck(RequestParser parse) {
+    return CLI::Validator(
+        [parse](std::string &text) {
+            WriteRequest request;
+            std::string error;
+            return parse(text, &request, &error) ? std::string() : error;
+        },
+        "");
+}
+
+// Runs work with the library's EEPROM layer.
+template <typename Work>
+int withLayer(const CliContext &context, const Work &work) {
     EepromLayer layer;
     std::string missing;
     if (!loadLayer(*context.library, &layer, &missing)) {
         return cliFailure(context.library->path + ": no entry point '" + missing + "'");
     }
-    if (verb == "show") {
-        return showValues(layer);
-    }
-    if (verb == "dump") {
-        return dumpImage(layer);
-    }
-    return writeValue(context, layer, request);
+    return work(layer);
+}
+
+struct SetArguments {
+    std::string value;
+};
+
+// set-key, set-serial, set-cmos: one value, checked as it is parsed.
+void defineSetter(CommandLine &commandLine, CLI::App &eeprom, const char *name,
+                  const char *description, const char *valueName, RequestParser parse) {
+    auto arguments = std::make_shared<SetArguments>();
+    CLI::App *command = commandLine.add(
+        eeprom, name, description, Needs::Library, [arguments, parse](const CliContext &context) {
+            WriteRequest request;
+            std::string error;
+            if (!parse(arguments->value, &request, &error)) {
+                return cliFailure(error);
+            }
+            return withLayer(context, [&](const EepromLayer &layer) {
+                return writeValue(context, layer, request);
+            });
+        });
+    command->add_option(valueName, arguments->value, "the value to write")
+        ->required()
+        ->type_name("")
+        ->check(requestCheck(parse));
+}
+
+}  // namespace
+
+void defineEeprom(CommandLine &commandLine) {
+    CLI::App *eeprom = commandLine.addGroup(
+        commandLine.root(), "eeprom",
+        "show or write the EEPROM's asset values\n"
+        "those of the network controller's EEPROM: show them (and the\n"
+        "checksums' state), dump the image, or write the security key, the\n"
+        "serial number or a CMOS block. A write first saves the image to a\n"
+        "backup file (the simulated device's /var/lib/ixo, on the real device\n"
+        "the current directory), then reads the value back.");
+    commandLine.add(*eeprom, "show",
+                    "print the asset values\n"
+                    "the station address, serial number, security key, hardware\n"
+                    "revision and the state of both checksums",
+                    Needs::Library, [](const CliContext &context) {
+                        return withLayer(context, showValues);
+                    });
+    commandLine.add(*eeprom, "dump", "print the EEPROM image", Needs::Library,
+                    [](const CliContext &context) { return withLayer(context, dumpImage); });
+    defineSetter(commandLine, *eeprom, "set-key", "write the security key (1 to 8 hex digits)",
+                 "HEX", keyRequest);
+    defineSetter(commandLine, *eeprom, "set-serial",
+                 "write the serial number (up to 11 printable characters)", "TEXT",
+                 serialRequest);
+    defineSetter(commandLine, *eeprom, "set-cmos",
+                 "write a 42-byte CMOS block read from FILE (Realtek controllers)", "FILE",
+                 loadCmos);
 }
 
 }  // namespace agent

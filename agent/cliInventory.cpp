@@ -4,6 +4,8 @@
 // brand and OEM checks, and prints a summary or the inventory document.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -310,16 +312,11 @@ void printSummary(const Inventory &inventory, const std::string &deviceRoot) {
     }
 }
 
-}  // namespace
-
-int inventoryCommand(const CliContext &context) {
+struct InventoryOptions {
     bool xml = false;
-    for (const std::string &argument : context.arguments) {
-        if (argument != "--xml" || xml) {
-            return cliUsage(*findSubcommand("inventory"));
-        }
-        xml = true;
-    }
+};
+
+int showInventory(const CliContext &context, const InventoryOptions &options) {
     const PlatformLibrary &library = *context.library;
     InventoryEntries entries;
     std::string missing;
@@ -346,11 +343,27 @@ int inventoryCommand(const CliContext &context) {
         inventory.norvPlatform = entries.norvPlatform();
         inventory.ciscoDevice = entries.ciscoDevice();
     }
-    if (xml) {
+    if (options.xml) {
         return printDocument(inventory) ? 0 : cliFailure("cannot build the inventory document");
     }
     printSummary(inventory, context.deviceRoot);
     return 0;
+}
+
+}  // namespace
+
+void defineInventory(CommandLine &commandLine) {
+    auto options = std::make_shared<InventoryOptions>();
+    CLI::App *command = commandLine.add(
+        commandLine.root(), "inventory",
+        "collect and print the device's inventory\n"
+        "as the agent reports it (platform, BIOS, memory, processor, serial\n"
+        "number and security key, interfaces, drives, platform type, TPM, brand\n"
+        "and OEM checks): a summary, or the document; what cannot be read is\n"
+        "shown unavailable",
+        Needs::Library,
+        [options](const CliContext &context) { return showInventory(context, *options); });
+    command->add_flag("--xml", options->xml, "print the inventory document instead");
 }
 
 }  // namespace agent

@@ -1,6 +1,8 @@
 // "network": the device's network interfaces as the agent reports them, read
 // by the library from the temporary registry and printed as an XML document.
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,9 +43,10 @@ bool resolveNetworkEntries(const PlatformLibrary &library, Library *entries) {
 
 // The sections asked for ("eth0" stands for "Network-eth0"), or every
 // section the library knows.
-std::vector<std::string> chosenSections(const CliContext &context, const Library &entries) {
+std::vector<std::string> chosenSections(const std::vector<std::string> &named,
+                                        const Library &entries) {
     std::vector<std::string> sections;
-    for (const std::string &argument : context.arguments) {
+    for (const std::string &argument : named) {
         sections.push_back(argument.rfind(kSectionPrefix, 0) == 0 ? argument
                                                                   : kSectionPrefix + argument);
     }
@@ -65,15 +68,13 @@ const NetworkInterface *lastInterface(const PlatformData &record) {
     return net;
 }
 
-}  // namespace
-
-int networkCommand(const CliContext &context) {
+int showInterfaces(const CliContext &context, const std::vector<std::string> &named) {
     const PlatformLibrary &library = *context.library;
     Library entries;
     if (!resolveNetworkEntries(library, &entries)) {
         return cliFailure(library.path + ": no network interface inventory in this library");
     }
-    std::vector<std::string> sections = chosenSections(context, entries);
+    std::vector<std::string> sections = chosenSections(named, entries);
     std::unique_ptr<PlatformData, RecordRelease> record(
         static_cast<PlatformData *>(std::calloc(1, sizeof(PlatformData))));
     if (!record) {
@@ -101,7 +102,7 @@ int networkCommand(const CliContext &context) {
                          "incomplete (see the log)\n",
                          section.c_str());
             complete = false;
-        } else if (result != 0 && !context.arguments.empty()) {
+        } else if (result != 0 && !named.empty()) {
             std::fprintf(stderr, "ixoAgent: %s: no such interface (no \"mac\" in %s)\n",
                          section.c_str(), kTemporaryRegistry);
             complete = false;
@@ -121,6 +122,21 @@ int networkCommand(const CliContext &context) {
     }
     std::fputs(charBufferString(document.buffer.get()).c_str(), stdout);
     return complete ? 0 : 1;
+}
+
+}  // namespace
+
+void defineNetwork(CommandLine &commandLine) {
+    auto sections = std::make_shared<std::vector<std::string>>();
+    CLI::App *command = commandLine.add(
+        commandLine.root(), "network",
+        "print the network interfaces as XML\n"
+        "those of the temporary registry as the agent reports them (all the\n"
+        "library's sections by default; eth0 stands for Network-eth0), with the\n"
+        "live link state of wired interfaces",
+        Needs::Library,
+        [sections](const CliContext &context) { return showInterfaces(context, *sections); });
+    command->add_option("SECTION", *sections, "the sections to show")->type_name("");
 }
 
 }  // namespace agent

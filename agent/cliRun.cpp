@@ -1,6 +1,8 @@
 // Running a command as the device's agent does: the command is kept in the
 // registry while it runs, so that a reboot in the middle of it is noticed,
 // and its outcome is kept across a reboot that follows it.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -138,12 +140,7 @@ Kept keptAcrossReboot(const PlatformLibrary &library) {
     return Kept{Text(command), Text(response)};
 }
 
-}  // namespace
-
 int listCommands(const CliContext &context) {
-    if (!context.arguments.empty()) {
-        return cliUsage(*findSubcommand("commands"));
-    }
     for (const PlatformCommandHandler *entry = context.library->commandHandlers();
          entry->handler != nullptr && entry->name[0] != '\0'; ++entry) {
         std::printf("%s\n", entry->name);
@@ -151,11 +148,7 @@ int listCommands(const CliContext &context) {
     return 0;
 }
 
-int runCommandFile(const CliContext &context) {
-    if (context.arguments.size() != 1) {
-        return cliUsage(*findSubcommand("run"));
-    }
-    const std::string &file = context.arguments[0];
+int runCommandFile(const CliContext &context, const std::string &file) {
     std::string error;
     CommandPtr command = loadCommandFile(file, &error);
     if (!command) {
@@ -165,9 +158,6 @@ int runCommandFile(const CliContext &context) {
 }
 
 int showPending(const CliContext &context) {
-    if (!context.arguments.empty()) {
-        return cliUsage(*findSubcommand("pending"));
-    }
     Kept kept = keptAcrossReboot(*context.library);
     printText("saved command", kept.command.get());
     printText("saved response", kept.response.get());
@@ -175,9 +165,6 @@ int showPending(const CliContext &context) {
 }
 
 int resumePending(const CliContext &context) {
-    if (!context.arguments.empty()) {
-        return cliUsage(*findSubcommand("resume"));
-    }
     const PlatformLibrary &library = *context.library;
     Kept kept = keptAcrossReboot(library);
     const char *commandText = kept.command.get();
@@ -202,6 +189,32 @@ int resumePending(const CliContext &context) {
     }
     std::printf("resuming the command interrupted by the reboot\n");
     return runCommandRecord(library, command.get(), "saved command", context.run);
+}
+
+}  // namespace
+
+void defineCommandRuns(CommandLine &commandLine) {
+    CLI::App &root = commandLine.root();
+    commandLine.add(root, "commands", "list the library's command table", Needs::Library,
+                    listCommands);
+    auto file = std::make_shared<std::string>();
+    CLI::App *run = commandLine.add(
+        root, "run",
+        "run one command file and print its outcome\n"
+        "through the command table: the result code, error class, message and\n"
+        "response. The command is kept in the registry while it runs.",
+        Needs::DeviceShell,
+        [file](const CliContext &context) { return runCommandFile(context, *file); });
+    run->add_option("FILE.xml", *file, "the command file")->required()->type_name("");
+    commandLine.add(root, "pending",
+                    "show what is kept across a reboot\n"
+                    "the command and the outcome kept for after a reboot",
+                    Needs::Library, showPending);
+    commandLine.add(root, "resume",
+                    "report or finish what a reboot interrupted\n"
+                    "after a reboot: report the kept outcome, or run the interrupted\n"
+                    "command again; then clear them",
+                    Needs::DeviceShell, resumePending);
 }
 
 }  // namespace agent

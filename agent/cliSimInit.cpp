@@ -1,5 +1,8 @@
-#include <algorithm>
+// "sim-init": builds a simulated thin client, or refreshes one.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
+#include <memory>
 
 #include "agent/cliCommands.h"
 #include "sim/nicModels.h"
@@ -7,63 +10,55 @@
 
 namespace agent {
 
-// sim-init [--nic FAMILY] [--platform NAME] [DIR]: the network controller is
-// put in when chosen, or when the device has none yet (then a Rhine); the
-// platform when chosen (a new device is the first of sim::platformNames()).
-int simInitCommand(const CliContext &context) {
-    std::vector<std::string> arguments;
-    std::string nic;
-    bool nicGiven = false;
-    // --platform NAME: a codename of the library's platform table.
-    std::string platform;
-    for (size_t index = 0; index < context.arguments.size(); ++index) {
-        if (context.arguments[index] == "--platform") {
-            if (index + 1 >= context.arguments.size() || !platform.empty()) {
-                return cliUsage(*findSubcommand("sim-init"));
-            }
-            platform = context.arguments[++index];
-            continue;
-        }
-        if (context.arguments[index] != "--nic") {
-            arguments.push_back(context.arguments[index]);
-        } else if (index + 1 < context.arguments.size() && !nicGiven) {
-            nic = context.arguments[++index];
-            nicGiven = true;
-        } else {
-            return cliUsage(*findSubcommand("sim-init"));
-        }
-    }
-    const std::vector<std::string> &families = sim::nicFamilies();
-    if (nicGiven && std::find(families.begin(), families.end(), nic) == families.end()) {
-        return cliFailure("unknown network controller '" + nic + "': rhine, velocity, realtek or jmicron");
-    }
-    if (!platform.empty() && !sim::isPlatformName(platform)) {
-        std::string known;
-        for (const std::string &name : sim::platformNames()) {
-            known += (known.empty() ? "" : ", ") + name;
-        }
-        return cliFailure("unknown platform '" + platform + "': " + known);
-    }
-    if (arguments.size() > 1) {
-        return cliUsage(*findSubcommand("sim-init"));
-    }
-    std::string dir = !arguments.empty()  ? arguments[0]
+namespace {
+
+struct SimInitArguments {
+    std::string directory;
+    sim::DeviceChoice choice;
+};
+
+int simInit(const CliContext &context, const SimInitArguments &arguments) {
+    std::string dir = !arguments.directory.empty() ? arguments.directory
                       : !context.deviceRoot.empty() ? context.deviceRoot
                                                     : defaultDeviceRoot();
     std::string error;
-    if (!makeParents(dir, &error) || !sim::buildDevice(dir, &error)) {
+    if (!sim::buildDevice(dir, arguments.choice, &error)) {
         return cliFailure("cannot build a simulated device in " + dir + ": " + error);
-    }
-    if (!platform.empty() && !sim::setPlatform(dir, platform, &error)) {
-        return cliFailure("cannot make " + dir + " a " + platform + ": " + error);
-    }
-    // The same controller again keeps its EEPROM; another one comes new.
-    if (nicGiven && sim::nicFamily(dir) != nic && !sim::writeNicDevice(dir, nic, &error)) {
-        return cliFailure("cannot put a " + nic + " network controller into " + dir + ": " + error);
     }
     std::printf("simulated thin client ready in %s, network controller %s, platform %s\n",
                 dir.c_str(), sim::nicFamily(dir).c_str(), sim::platformOf(dir).c_str());
     return 0;
+}
+
+}  // namespace
+
+void defineSimInit(CommandLine &commandLine) {
+    auto arguments = std::make_shared<SimInitArguments>();
+    CLI::App *command = commandLine.add(
+        commandLine.root(), "sim-init",
+        "build or refresh a simulated thin client\n"
+        "in DIR (default: --device-root, else the per-user device). An existing\n"
+        "device is refreshed in place and keeps its state (registries, EEPROM,\n"
+        "platform); a new one is made whole beside DIR, then moved into place.\n"
+        "Making one needs root: its /dev/null is made with mknod.",
+        Needs::Nothing, [arguments](const CliContext &context) {
+            return simInit(context, *arguments);
+        });
+    command->add_option("DIR", arguments->directory, "where the device is (or goes)")
+        ->type_name("");
+    command
+        ->add_option("--nic", arguments->choice.nic,
+                     "put in this network controller with its factory EEPROM (a new\n"
+                     "device gets a rhine); the one it has already keeps its EEPROM")
+        ->type_name("FAMILY")
+        ->check(CLI::IsMember(sim::nicFamilies()));
+    command
+        ->add_option("--platform", arguments->choice.platform,
+                     "make it this platform: system tool answers, DMI and OEM\n"
+                     "strings, BIOS and the flash drive's layout (default Zinth;\n"
+                     "a refresh keeps the platform)")
+        ->type_name("NAME")
+        ->check(CLI::IsMember(sim::platformNames(), CLI::ignore_case));
 }
 
 }  // namespace agent

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "agent/downloadProgress.h"
 #include "agent/ixoagent.h"
 #include "src/device/replacementFile.h"
 #include "src/urlPasswords.h"
@@ -42,6 +43,12 @@ size_t writeBody(char *bytes, size_t size, size_t count, void *context) {
     return length;
 }
 
+// libcurl's progress callback; the transfer goes on.
+int showProgress(void *progress, curl_off_t total, curl_off_t done, curl_off_t, curl_off_t) {
+    static_cast<DownloadProgress *>(progress)->report(done, total);
+    return 0;
+}
+
 bool initialiseCurl(std::string *reason) {
     static std::once_flag once;
     static CURLcode result = CURLE_FAILED_INIT;
@@ -54,7 +61,7 @@ bool initialiseCurl(std::string *reason) {
 }
 
 bool configure(CURL *curl, const std::string &url, const char *user, const char *password,
-               Sink *sink, char *errorText, std::string *reason) {
+               Sink *sink, DownloadProgress *progress, char *errorText, std::string *reason) {
     const DownloadLimits &limits = currentLimits;
     CURLcode code = CURLE_OK;
     auto set = [&code](CURLcode result) {
@@ -79,6 +86,11 @@ bool configure(CURL *curl, const std::string &url, const char *user, const char 
     set(curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L));
     set(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody));
     set(curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink));
+    if (progress != nullptr) {
+        set(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, showProgress));
+        set(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, progress));
+        set(curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L));
+    }
     bool withUser = user != nullptr && user[0] != '\0';
     bool withPassword = password != nullptr && password[0] != '\0';
     if (withUser || withPassword) {
@@ -159,9 +171,13 @@ int download(const char *function, const char *url, const char *user, const char
             done = false;
         }
     }
-    done = done && configure(curl.get(), url, user, password, &sink, errorText, &reason);
+    bool watched = progressWanted();
+    DownloadProgress progress(watched, stderr);
+    done = done && configure(curl.get(), url, user, password, &sink, watched ? &progress : nullptr,
+                             errorText, &reason);
     if (done) {
         CURLcode code = curl_easy_perform(curl.get());
+        progress.finish();
         reason = transferFailure(curl.get(), code, errorText, sink);
         done = reason.empty() && target.commit(&reason);
     }

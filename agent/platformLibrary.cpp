@@ -46,7 +46,8 @@ bool loadPlatformLibrary(const std::string &path, PlatformLibrary *library, std:
     }
     PlatformLibrary &l = *library;
     std::string missing;
-    bool complete = resolveEntry(l, "ixoSetDeviceRoot", &l.setDeviceRoot, &missing) &&
+    bool complete = resolveEntry(l, "ixoLibraryVersion", &l.libraryVersion, &missing) &&
+                    resolveEntry(l, "ixoSetDeviceRoot", &l.setDeviceRoot, &missing) &&
                     resolveEntry(l, "ixoSetCommandRunner", &l.setCommandRunner, &missing) &&
                     resolveEntry(l, "ixoSetPortIo", &l.setPortIo, &missing) &&
                     resolveEntry(l, "initPlatformSpecificCommands", &l.initCommands, &missing) &&

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ixo/commands.h"
+#include "ixo/ixo.h"
 #include "ixo/registry.h"
 #include "ixo/seams.h"
 
@@ -15,6 +16,7 @@ namespace agent {
 struct PlatformLibrary {
     void *handle = nullptr;
     std::string path;
+    decltype(&ixoLibraryVersion) libraryVersion = nullptr;
     decltype(&ixoSetDeviceRoot) setDeviceRoot = nullptr;
     decltype(&ixoSetCommandRunner) setCommandRunner = nullptr;
     decltype(&ixoSetPortIo) setPortIo = nullptr;

@@ -69,6 +69,15 @@ void setHostRegistryDirectory(const std::string &directory);
 void setRegistryLockWait(std::chrono::milliseconds wait);
 std::chrono::milliseconds registryLockWait();
 
+// What the file of an open registry handle holds at section and key: the
+// registry primitives read an absent key as its default, and a command line
+// must tell "absent" from "empty".
+enum class RegistryEntry { Found, NoFile, NoSection, NoKey };
+// False (the reason logged) when the handle is not open or its file cannot
+// be read.
+bool lookUpRegistryEntry(int handle, const std::string &section, const std::string &key,
+                         RegistryEntry *entry);
+
 // One-shot access for main.cpp and the tests, with the rules of the C
 // primitives. False with a reason in error (when given) on failure; registryGet
 // also fails when the key is absent.

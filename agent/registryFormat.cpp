@@ -147,6 +147,10 @@ std::string serialiseDocument(const Document &document) {
     return content;
 }
 
+bool hasSection(const Document &document, const std::string &section) {
+    return findSection(document, section) < document.lines.size();
+}
+
 const Line *findKey(const Document &document, const std::string &section, const std::string &key) {
     size_t index = findKeyIndex(document, section, key);
     return index < document.lines.size() ? &document.lines[index] : nullptr;

@@ -47,6 +47,8 @@ struct ParseError {
 bool parseDocument(const std::string &content, Document *document, ParseError *error);
 std::string serialiseDocument(const Document &document);
 
+// Whether the document has a section of that name.
+bool hasSection(const Document &document, const std::string &section);
 // The first line for key in any section called section, or null.
 const Line *findKey(const Document &document, const std::string &section, const std::string &key);
 // Replaces the value of the first such key; a new key goes after the last key

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "agent/ixoagent.h"
+#include "agent/registry.h"
 #include "agent/registryStore.h"
 
 using agent::registry::Store;
@@ -159,3 +160,23 @@ extern "C" int reg_close_action(int handle) {
     agent::registry::runChangeHook(registry);
     return 0;
 }
+
+namespace agent {
+
+bool lookUpRegistryEntry(int handle, const std::string &section, const std::string &key,
+                         RegistryEntry *entry) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    Store *store = findHandle(handle, __func__, __LINE__);
+    std::string text;
+    bool found = false;
+    if (store == nullptr || !registry::readValue(store, section, key, &text, &found, nullptr)) {
+        return false;
+    }
+    *entry = found                                       ? RegistryEntry::Found
+             : !store->present                           ? RegistryEntry::NoFile
+             : !registry::hasSection(store->document, section) ? RegistryEntry::NoSection
+                                                         : RegistryEntry::NoKey;
+    return true;
+}
+
+}  // namespace agent

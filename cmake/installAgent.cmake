@@ -1,5 +1,15 @@
-# Installs ixoAgent and its manual page (component "agent").
-install(TARGETS ixoAgent RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT agent)
+# Installs ixoAgent and its manual page (component "agent"). The executable
+# goes to a folder of its own with the two files its test mode copies from
+# beside it; a relative link in the bindir runs it from there.
+install(TARGETS ixoAgent RUNTIME DESTINATION ${IXO_AGENT_DIR} COMPONENT agent)
+list(TRANSFORM IXO_TEST_MODE_FILES PREPEND ${PROJECT_SOURCE_DIR}/agent/testMode/
+     OUTPUT_VARIABLE IXO_TEST_MODE_SOURCES)
+install(FILES ${IXO_TEST_MODE_SOURCES} DESTINATION ${IXO_AGENT_DIR} COMPONENT agent)
+file(RELATIVE_PATH IXO_AGENT_LINK_TARGET /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${IXO_AGENT_DIR}/ixoAgent)
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/installedLink)
+file(CREATE_LINK ${IXO_AGENT_LINK_TARGET} ${PROJECT_BINARY_DIR}/installedLink/ixoAgent SYMBOLIC)
+install(FILES ${PROJECT_BINARY_DIR}/installedLink/ixoAgent DESTINATION ${CMAKE_INSTALL_BINDIR}
+        COMPONENT agent)
 
 find_program(IXO_GZIP gzip REQUIRED)
 set(IXO_MANUAL ${PROJECT_BINARY_DIR}/ixoAgent.1.gz)

@@ -74,12 +74,20 @@ bool linkApplet(const std::string &binDirectory, const std::string &applet, std:
     if (length == 7 && std::memcmp(target, "busybox", 7) == 0) {
         return true;
     }
-    if (::unlink(link.c_str()) != 0 && errno != ENOENT) {
-        *error = files::failure("cannot replace", link);
+    // Made beside it and renamed over what stands there: a command line run
+    // meanwhile finds the old applet or the new one.
+    std::string fresh = link + ".new";
+    if (::unlink(fresh.c_str()) != 0 && errno != ENOENT) {
+        *error = files::failure("cannot remove", fresh);
         return false;
     }
-    if (::symlink("busybox", link.c_str()) != 0) {
-        *error = files::failure("cannot link the applet", link);
+    if (::symlink("busybox", fresh.c_str()) != 0) {
+        *error = files::failure("cannot link the applet", fresh);
+        return false;
+    }
+    if (::rename(fresh.c_str(), link.c_str()) != 0) {
+        *error = files::failure("cannot put in place", link);
+        ::unlink(fresh.c_str());
         return false;
     }
     return true;

@@ -24,8 +24,9 @@ bool installBusybox(const std::string &root, std::string *error);
 bool makeDevNull(const std::string &root, std::string *error);
 // /proc/mounts (kept when there), /proc/meminfo and /proc/cpuinfo.
 bool writeProcFiles(const std::string &root, std::string *error);
-// What makes the device its platform (the one it was, else the default):
-// sys's answers, DMI and OEM strings, /proc/bios and the drives.
-bool writePlatformFiles(const std::string &root, std::string *error);
+// What makes the device its platform (the one chosen, else the one it was,
+// else the default): sys's answers, DMI and OEM strings, /proc/bios and the
+// drives.
+bool writePlatformFiles(const std::string &root, const std::string &chosen, std::string *error);
 
 }  // namespace sim

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include "sim/device.h"
 #include "sim/files.h"
@@ -89,38 +90,18 @@ std::string withoutTrailingSlashes(std::string dir) {
     return dir;
 }
 
-}  // namespace
-
-bool isDevice(const std::string &dir) {
-    struct stat info;
-    return !dir.empty() && ::stat((dir + kMarker).c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool buildDevice(const std::string &dir, std::string *error) {
-    std::string ignored;
-    if (error == nullptr) {
-        error = &ignored;
-    }
-    if (dir.empty()) {
-        *error = "no directory given for the simulated device";
-        return false;
-    }
-    std::string root = withoutTrailingSlashes(dir);
-    if (!files::makeDirectories(root, 0755, error)) {
-        return false;
-    }
-    bool refresh = isDevice(root);
-    if (!refresh && !isEmptyDirectory(root, error)) {
+// Everything but the marker, on a new device or over an existing one. What a
+// device cannot do without comes first: its /dev/null (mknod, which needs
+// root) and the static busybox that runs its command lines.
+bool layOut(const std::string &root, const DeviceChoice &choice, std::string *error) {
+    if (!files::makeDirectories(root + "/dev", 0755, error) || !makeDevNull(root, error) ||
+        !files::makeDirectories(root + "/bin", 0755, error) || !installBusybox(root, error)) {
         return false;
     }
     for (const Directory &directory : kDirectories) {
         if (!files::makeDirectories(root + directory.path, directory.mode, error)) {
             return false;
         }
-    }
-    // The marker goes in first: a build that fails half way can be retried.
-    if (!refresh && !files::replaceFile(root + kMarker, "simulated thin client\n", 0644, error)) {
-        return false;
     }
     for (const StateFile &logFile : kLogFiles) {
         if (!createIfMissing(root, logFile, error)) {
@@ -132,12 +113,84 @@ bool buildDevice(const std::string &dir, std::string *error) {
             return false;
         }
     }
+    if (!writeProcFiles(root, error) || !installStandIns(root, error) ||
+        !writePlatformFiles(root, choice.platform, error)) {
+        return false;
+    }
     // Every device has a network controller, a Rhine unless one was chosen;
-    // a refresh keeps the one it has, with its EEPROM.
-    return makeDevNull(root, error) && writeProcFiles(root, error) &&
-           installBusybox(root, error) && installStandIns(root, error) &&
-           writePlatformFiles(root, error) &&
-           (!nicFamily(root).empty() || writeNicDevice(root, "rhine", error));
+    // the one it has already keeps its EEPROM unless another is chosen.
+    std::string family = nicFamily(root);
+    if (!choice.nic.empty() && choice.nic != family) {
+        return writeNicDevice(root, choice.nic, error);
+    }
+    return !family.empty() || writeNicDevice(root, "rhine", error);
+}
+
+// A new device is laid out in a hidden folder beside its place and renamed
+// into it once whole, the marker written last: a build that fails or is
+// killed leaves nothing a later run takes for a device.
+bool buildAfresh(const std::string &root, const DeviceChoice &choice, std::string *error) {
+    size_t slash = root.find_last_of('/');
+    std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : root.substr(0, slash);
+    std::string name = slash == std::string::npos ? root : root.substr(slash + 1);
+    if (!files::makeDirectories(parent, 0755, error)) {
+        return false;
+    }
+    std::string pattern = parent + "/." + name + ".new-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (::mkdtemp(buffer.data()) == nullptr) {
+        *error = files::failure("cannot create a folder like", pattern);
+        return false;
+    }
+    std::string building = buffer.data();
+    bool built = ::chmod(building.c_str(), 0755) == 0;
+    if (!built) {
+        *error = files::failure("cannot set the mode of", building);
+    }
+    built = built && layOut(building, choice, error) &&
+            files::replaceFile(building + kMarker, "simulated thin client\n", 0644, error);
+    // An empty folder at the place is replaced; anything else there now
+    // makes the rename fail.
+    if (built && ::rename(building.c_str(), root.c_str()) != 0) {
+        *error = files::failure("cannot move the new device into", root);
+        built = false;
+    }
+    std::string leftover;
+    if (!built && !files::removeTree(building, &leftover)) {
+        *error += "; " + leftover;
+    }
+    return built;
+}
+
+}  // namespace
+
+bool isDevice(const std::string &dir) {
+    struct stat info;
+    return !dir.empty() && ::stat((dir + kMarker).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool buildDevice(const std::string &dir, std::string *error) {
+    return buildDevice(dir, DeviceChoice(), error);
+}
+
+bool buildDevice(const std::string &dir, const DeviceChoice &choice, std::string *error) {
+    std::string ignored;
+    if (error == nullptr) {
+        error = &ignored;
+    }
+    if (dir.empty()) {
+        *error = "no directory given for the simulated device";
+        return false;
+    }
+    std::string root = withoutTrailingSlashes(dir);
+    if (isDevice(root)) {
+        return layOut(root, choice, error);
+    }
+    if (files::exists(root) && !isEmptyDirectory(root, error)) {
+        return false;
+    }
+    return buildAfresh(root, choice, error);
 }
 
 }  // namespace sim

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "sim/device.h"
 #include "sim/files.h"
@@ -31,22 +32,27 @@ bool makeDevNull(const std::string &root, std::string *error) {
     std::string path = root + "/dev/null";
     const dev_t nullDevice = makedev(1, 3);
     struct stat info;
-    if (::lstat(path.c_str(), &info) == 0) {
-        if (S_ISCHR(info.st_mode) && info.st_rdev == nullDevice) {
-            return true;
-        }
-        if (::unlink(path.c_str()) != 0) {
-            *error = files::failure("cannot replace", path);
-            return false;
-        }
+    if (::lstat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == nullDevice &&
+        (info.st_mode & 07777) == 0666) {
+        return true;
     }
-    if (::mknod(path.c_str(), S_IFCHR | 0666, nullDevice) != 0) {
-        *error = errno == EPERM ? files::failure("mknod needs root to create", path)
-                                : files::failure("cannot create", path);
+    // Made beside it and renamed over whatever stands there, so that the
+    // device's programs never find it missing.
+    std::string fresh = path + ".new";
+    if (::unlink(fresh.c_str()) != 0 && errno != ENOENT) {
+        *error = files::failure("cannot remove", fresh);
         return false;
     }
-    if (::chmod(path.c_str(), 0666) != 0) {
-        *error = files::failure("cannot set the mode of", path);
+    if (::mknod(fresh.c_str(), S_IFCHR | 0666, nullDevice) != 0) {
+        *error = errno == EPERM || errno == EACCES
+                     ? std::string("making the device's /dev/null needs root (mknod: ") +
+                           std::strerror(errno) + ")"
+                     : files::failure("cannot create", fresh);
+        return false;
+    }
+    if (::chmod(fresh.c_str(), 0666) != 0 || ::rename(fresh.c_str(), path.c_str()) != 0) {
+        *error = files::failure("cannot put in place", path);
+        ::unlink(fresh.c_str());
         return false;
     }
     return true;

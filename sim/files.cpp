@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace sim::files {
@@ -136,6 +138,16 @@ bool replaceFile(const std::string &path, const std::string &content, mode_t mod
         return false;
     }
     return commitTemp(&temp, path, mode, error);
+}
+
+bool removeTree(const std::string &path, std::string *error) {
+    std::error_code code;
+    std::filesystem::remove_all(path, code);
+    if (code) {
+        *error = "cannot remove " + path + ": " + code.message();
+        return false;
+    }
+    return true;
 }
 
 bool makeDirectories(const std::string &path, mode_t mode, std::string *error) {

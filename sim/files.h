@@ -41,6 +41,9 @@ bool writeAll(int fd, const std::string &data);
 // its old copy.
 bool replaceFile(const std::string &path, const std::string &content, mode_t mode,
                  std::string *error);
+// Removes path and everything below it, links themselves and never what
+// they lead to. False with the first failure.
+bool removeTree(const std::string &path, std::string *error);
 // Creates path and its missing parents; a newly made path gets mode.
 bool makeDirectories(const std::string &path, mode_t mode, std::string *error);
 

@@ -251,7 +251,10 @@ bool setPlatform(const std::string &root, const std::string &name, std::string *
     return writeProfile(root, *profile, error) && writeIdeDrives(root, error);
 }
 
-bool writePlatformFiles(const std::string &root, std::string *error) {
+bool writePlatformFiles(const std::string &root, const std::string &chosen, std::string *error) {
+    if (!chosen.empty()) {
+        return setPlatform(root, chosen, error);
+    }
     // A refresh keeps the platform the device was made.
     std::string current = platformOf(root);
     const PlatformProfile *profile = current.empty() ? nullptr : findProfile(current);

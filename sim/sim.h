@@ -11,11 +11,21 @@
 namespace sim {
 
 // ---- device root ----------------------------------------------------------
-// Lays out a simulated device in dir (created when missing; an existing
-// simulated device there is refreshed, its registries and logs kept).
+// What a device is made of; "" keeps what an existing device has (a new one
+// gets a Rhine controller and the first of platformNames()).
+struct DeviceChoice {
+    std::string nic;       // a family of nicFamilies()
+    std::string platform;  // a name of platformNames()
+};
+// Lays out a simulated device in dir. A new one is built beside dir and
+// renamed into place when whole (dir may be missing or an empty directory);
+// a build that fails leaves no device there. An existing simulated device is
+// refreshed in place, each file it changes replaced whole, its registries,
+// logs and EEPROM kept. Building needs root: /dev/null is made with mknod.
 // False with a reason when it cannot be built, or when dir already holds
 // files that are no simulated device.
 bool buildDevice(const std::string &dir, std::string *error);
+bool buildDevice(const std::string &dir, const DeviceChoice &choice, std::string *error);
 // True when dir holds a simulated device built by buildDevice.
 bool isDevice(const std::string &dir);
 

@@ -13,4 +13,12 @@
 #include "ixo/seams.h"
 #include "ixo/serversearch.h"
 
+IXO_BEGIN_DECLS
+
+/* The library's version ("1.0.0"), for programs that load it by name and
+   must say which one they got. */
+IXO_API const char *ixoLibraryVersion(void);
+
+IXO_END_DECLS
+
 #endif

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -102,6 +104,15 @@ protected:
             for (const auto &variable : environment) {
                 setenv(variable.first.c_str(), variable.second.c_str(), 1);
             }
+            // A full disk: writes beyond the limit fail with EFBIG.
+            if (fileSizeLimit >= 0) {
+                struct rlimit limit = {static_cast<rlim_t>(fileSizeLimit),
+                                       static_cast<rlim_t>(fileSizeLimit)};
+                if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
+                    setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                    _exit(122);
+                }
+            }
             execvp(argv[0], argv.data());
             _exit(121);
         }
@@ -134,6 +145,8 @@ protected:
     std::string device;
     // Set in the agent's environment after the fixture's own variables.
     std::vector<std::pair<std::string, std::string>> environment;
+    // The largest file the agent may write, in bytes; -1 for no limit.
+    long fileSizeLimit = -1;
 };
 
 }  // namespace e2e

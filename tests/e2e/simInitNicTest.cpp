@@ -54,12 +54,12 @@ TEST_F(AgentEndToEnd, SimInitKeepsTheEepromOfTheControllerItHas) {
 TEST_F(AgentEndToEnd, SimInitRefusesAnUnknownController) {
     AgentRun init = agent({"sim-init", "--nic", "e1000", device});
     EXPECT_EQ(init.exitCode, 2);
-    EXPECT_THAT(init.err, HasSubstr("unknown network controller 'e1000'"));
+    EXPECT_THAT(init.err, HasSubstr("--nic: e1000 not in {rhine,velocity,realtek,jmicron}"));
     EXPECT_FALSE(support::exists(device)) << "nothing is built";
 
     init = agent({"sim-init", device, "--nic"});
     EXPECT_EQ(init.exitCode, 2);
-    EXPECT_THAT(init.err, HasSubstr("usage: ixoAgent sim-init [--nic rhine|velocity|realtek|jmicron]"));
+    EXPECT_THAT(init.err, HasSubstr("see 'ixoAgent sim-init --help'"));
     init = agent({"sim-init", "--nic", "rhine", "--nic", "velocity", device});
     EXPECT_EQ(init.exitCode, 2);
     EXPECT_FALSE(support::exists(device));

@@ -88,7 +88,7 @@ TEST_F(UnsafeLineEndToEnd, RegistryPathReachesTheChangeHookAsOneArgument) {
                        "#!/bin/sh\necho \"changed $1\" >> /var/log/registry-hook.log\n");
     ASSERT_EQ(::chmod((device + "/etc/registry.d/changed").c_str(), 0755), 0);
     std::string registry = "/tmp/" + tainted() + ".conf";
-    AgentRun set = agent({"--device-root", device, "registry", "set", registry, "DNS",
+    AgentRun set = agent({"--device-root", device, "registry", "set", "--create", registry, "DNS",
                           "domainname", "corp.test"});
     EXPECT_EQ(set.exitCode, 0) << set.err;
     EXPECT_THAT(taintedLines(), SizeIs(1));

@@ -59,7 +59,10 @@ dpkg-deb --fsys-tarfile "$development" | tar -xO --wildcards '*/ixoplatformos.pc
 case " $components " in
   *" agent "*)
     agent=$(package ixoagent)
-    holds "$agent" "./usr/bin/ixoAgent"
+    holds "$agent" "./usr/bin/ixoAgent -> \\.\\./lib/ixoAgent/ixoAgent"
+    holds "$agent" "./usr/lib/ixoAgent/ixoAgent"
+    holds "$agent" "./usr/lib/ixoAgent/system\\.conf"
+    holds "$agent" "./usr/lib/ixoAgent/dummy\\.control"
     holds "$agent" "./usr/share/man/man1/ixoAgent\\.1\\.gz"
     lacks "$agent" "^\\./[^ ]*\\.so\\|include/"
     declares "$agent" Depends "libixoplatformos1 (= $version)"

@@ -2,8 +2,9 @@
 # Installs the build into a staging directory, then checks the installed tree:
 # the library with its SONAME links, the headers and pkg-config file (a small
 # C program built against them alone loads the library and runs "deleteFile"),
-# and ixoAgent with its manual page, which finds the installed library and
-# works on a simulated device.
+# and ixoAgent with its manual page: the executable in a folder of its own
+# with the files its test mode copies, run through a link in the bindir, finds
+# the installed library and works on a simulated device and in test mode.
 #
 # usage: checkStagedInstall.sh BUILD_DIR SOURCE_DIR C_COMPILER LIBDIR INCLUDEDIR BINDIR MANDIR [CFLAGS...]
 set -eu
@@ -31,6 +32,12 @@ for header in "$source"/include/ixo/*.h; do
     fail "header $(basename "$header") is not installed"
 done
 [ -x "$top/$bindir/ixoAgent" ] || fail "no $bindir/ixoAgent"
+[ "$(readlink "$top/$bindir/ixoAgent")" = ../lib/ixoAgent/ixoAgent ] ||
+  fail "$bindir/ixoAgent is no link to ../lib/ixoAgent/ixoAgent"
+for file in system.conf dummy.control; do
+  cmp -s "$source/agent/testMode/$file" "$top/lib/ixoAgent/$file" ||
+    fail "lib/ixoAgent/$file is not installed beside the agent"
+done
 gzip -t "$top/$mandir/man1/ixoAgent.1.gz" || fail "no manual page $mandir/man1/ixoAgent.1.gz"
 
 # The pkg-config file names the install prefix; the staging directory is its
@@ -73,4 +80,8 @@ echo "x" >"$stage/sim/var/log/old-agent.log"
   { cat "$stage/agent.out"; fail "ixoAgent run deleteFile.xml"; }
 grep -qx "result: 0" "$stage/agent.out" || { cat "$stage/agent.out"; fail "deleteFile did not succeed"; }
 [ ! -e "$stage/sim/var/log/old-agent.log" ] || fail "the installed ixoAgent did not delete the file"
+"$agent" --device-root "$stage/sim" --test-mode registry get /tmp/system.conf Terminal name \
+  >"$stage/agent.out" 2>&1 || { cat "$stage/agent.out"; fail "ixoAgent --test-mode"; }
+grep -qx "TC-TEST-0001" "$stage/agent.out" ||
+  { cat "$stage/agent.out"; fail "the installed ixoAgent's test mode did not read its copy"; }
 echo "staged install under $prefix: library, headers, pkg-config file, ixoAgent and manual page work"

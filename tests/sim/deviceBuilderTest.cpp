@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "sim/sim.h"
@@ -119,6 +120,22 @@ TEST(DeviceBuilderPlacesTest, RefusesDirectoriesItCannotOrMustNotUse) {
     std::string fresh = base + "/new/nested/device";
     EXPECT_TRUE(sim::buildDevice(fresh, &error)) << error;
     EXPECT_TRUE(sim::isDevice(fresh));
+    support::removeTree(base);
+}
+
+TEST(DeviceBuilderPlacesTest, WithoutRootSaysSoAndLeavesNothing) {
+    std::string base = support::makeTempDir("unprivileged-");
+    ASSERT_EQ(chmod(base.c_str(), 0777), 0);
+    support::openToLocalUsers(base);
+    std::string device = base + "/device";
+    int status = support::runAsLocalUser([&] {
+        std::string error;
+        bool built = sim::buildDevice(device, &error);
+        return !built && error.find("/dev/null needs root (mknod") != std::string::npos ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << "the build did not fail for want of root";
+    EXPECT_FALSE(sim::isDevice(device));
+    EXPECT_TRUE(std::filesystem::is_empty(base)) << "a half-built device was left";
     support::removeTree(base);
 }
 
