@@ -69,6 +69,19 @@ IXO_API pcidev_row *scan_proc_bus_pci(void);
 IXO_API int readEepromAssetValues(unsigned char *record);
 IXO_API int writeEepromAssetValues(unsigned char *record);
 
+/* ---- the whole image, for backups and their restore --------------------- */
+/* The EEPROM image (EEPROM_IMAGE_SIZE bytes, laid out as eeprom_contents)
+   read or written whole through the controller family's own word
+   operations, after the transfer's PCI scan and I/O privilege. A write
+   stores the image as given: no value merged, no checksum recomputed.
+   0, or -1 with the reason logged: a size other than EEPROM_IMAGE_SIZE, no
+   controller, a word or byte the controller did not do (every one is still
+   tried), or a Realtek controller, whose operations never reach its EEPROM.
+   JMicron: image bytes 0-24 are EEPROM bytes 0x40-0x58; a read gives 0xFF
+   after them, a write leaves the rest of the image out. */
+IXO_API int ixoReadEepromImage(unsigned char *image, int size);
+IXO_API int ixoWriteEepromImage(const unsigned char *image, int size);
+
 /* ---- checksums and dump ------------------------------------------------- */
 IXO_API unsigned char calculateByteCheckSum(const unsigned char *bytes, unsigned short count);
 IXO_API unsigned short calculateWordCheckSum(const unsigned short *words, unsigned short count);

@@ -49,6 +49,16 @@ constexpr unsigned char kViaConfigAccess = 0x80;
 void mergeViaAssets(unsigned char *image, unsigned char *record);
 void storeViaChecksums(unsigned char *image);
 
+// The steps every transfer takes first: a fresh image (the 0xFF fill), the
+// I/O privilege, the controller. Null (with the messages printed) when the
+// transfer cannot go on.
+pcidev_row *prepareTransfer();
+
+// The whole image written through the family's own word operations, as
+// given; true only when the EEPROM took every word.
+bool writeRhineImage(unsigned short ioBase, const unsigned char *image);
+bool writeVelocityImage(unsigned short ioBase, const unsigned char *image);
+
 // The Realtek rows' read operation: the table hands every read the image,
 // which readRtlEeprom does not take.
 int readRealtekRow(unsigned short ioBase, unsigned char *image);

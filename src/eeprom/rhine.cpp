@@ -126,6 +126,14 @@ bool writeAllWords(unsigned short ioBase, const unsigned short *words) {
 
 namespace eeprom {
 
+bool writeRhineImage(unsigned short ioBase, const unsigned char *image) {
+    unsigned short words[kViaWords];
+    for (int index = 0; index < kViaWords; ++index) {
+        words[index] = imageWord(image, index);
+    }
+    return writeAllWords(ioBase, words);
+}
+
 void storeViaChecksums(unsigned char *image) {
     // The active checksum is inside the words the full checksum covers, so
     // it goes first.
@@ -272,11 +280,7 @@ IXO_API int writeViaEeprom(unsigned short ioBase, unsigned char *image, unsigned
     eeprom::mergeViaAssets(image, record);
     eeprom::storeViaChecksums(image);
     IXO_LOG(IXO_PROGRESS, "calling SROMvWriteAllContents");
-    unsigned short words[eeprom::kViaWords];
-    for (int index = 0; index < eeprom::kViaWords; ++index) {
-        words[index] = eeprom::imageWord(image, index);
-    }
-    return writeAllWords(ioBase, words) ? 1 : 0;
+    return eeprom::writeRhineImage(ioBase, image) ? 1 : 0;
 }
 
 }  // extern "C"

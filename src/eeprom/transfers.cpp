@@ -22,14 +22,11 @@ constexpr int kRaisedPrivilege = 3;
 
 using File = handles::File;
 
-// Steps shared by both transfers: a record to fill, a fresh image, the I/O
-// privilege, the controller. Null (with the messages printed) when the
-// transfer cannot go on.
-pcidev_row *prepareTransfer(const unsigned char *record) {
-    if (record == nullptr) {
-        IXO_LOG(IXO_ERROR, "null asset record");
-        return nullptr;
-    }
+}  // namespace
+
+namespace eeprom {
+
+pcidev_row *prepareTransfer() {
     std::memset(eeprom_contents, 0xFF, sizeof eeprom_contents);
     if (device::portIo().iopl(kRaisedPrivilege) != 0) {
         IXO_LOG(IXO_ERROR, "iopl(%d) failed: %s", kRaisedPrivilege, std::strerror(errno));
@@ -45,7 +42,7 @@ pcidev_row *prepareTransfer(const unsigned char *record) {
     return row;
 }
 
-}  // namespace
+}  // namespace eeprom
 
 extern "C" {
 
@@ -120,7 +117,11 @@ IXO_API pcidev_row *scan_proc_bus_pci(void) {
 }
 
 IXO_API int readEepromAssetValues(unsigned char *record) {
-    pcidev_row *row = prepareTransfer(record);
+    if (record == nullptr) {
+        IXO_LOG(IXO_ERROR, "null asset record");
+        return -1;
+    }
+    pcidev_row *row = eeprom::prepareTransfer();
     if (row == nullptr) {
         return -1;
     }
@@ -135,7 +136,11 @@ IXO_API int readEepromAssetValues(unsigned char *record) {
 }
 
 IXO_API int writeEepromAssetValues(unsigned char *record) {
-    pcidev_row *row = prepareTransfer(record);
+    if (record == nullptr) {
+        IXO_LOG(IXO_ERROR, "null asset record");
+        return -1;
+    }
+    pcidev_row *row = eeprom::prepareTransfer();
     if (row == nullptr) {
         return -1;
     }

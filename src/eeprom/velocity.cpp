@@ -80,6 +80,30 @@ bool runCommand(unsigned short ioBase, Kind kind, unsigned char command, unsigne
 
 }  // namespace
 
+namespace eeprom {
+
+// Every word in order between the engine's start and end commands, whatever
+// the previous word's outcome.
+bool writeVelocityImage(unsigned short ioBase, const unsigned char *image) {
+    bool begun = SROMbIssueEmbeded(ioBase, kBeginWrites) == 1;
+    int written = 0;
+    for (int address = 0; address < kViaWords; ++address) {
+        if (SROMbWriteEmbededNevika(ioBase, 0, static_cast<unsigned char>(address),
+                                    imageWord(image, address)) == 1) {
+            ++written;
+        }
+    }
+    bool ended = SROMbIssueEmbeded(ioBase, kEndWrites) == 1;
+    if (!begun || written != kViaWords || !ended) {
+        IXO_LOG(IXO_ERROR, "the EEPROM engine wrote %d of %d words (start %s, end %s)", written,
+                kViaWords, begun ? "done" : "failed", ended ? "done" : "failed");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace eeprom
+
 extern "C" {
 
 IXO_API unsigned char MACbyReadEECSRNevika(unsigned short ioBase) {
@@ -148,21 +172,7 @@ IXO_API int writeViaEepromVelocity(unsigned short ioBase, unsigned char *image,
     eeprom::mergeViaAssets(image, record);
     eeprom::storeViaChecksums(image);
     IXO_LOG(IXO_PROGRESS, "calling SROMvWriteAllContents");
-    bool begun = SROMbIssueEmbeded(ioBase, kBeginWrites) == 1;
-    int written = 0;
-    for (int address = 0; address < eeprom::kViaWords; ++address) {
-        if (SROMbWriteEmbededNevika(ioBase, 0, static_cast<unsigned char>(address),
-                                    eeprom::imageWord(image, address)) == 1) {
-            ++written;
-        }
-    }
-    bool ended = SROMbIssueEmbeded(ioBase, kEndWrites) == 1;
-    if (!begun || written != eeprom::kViaWords || !ended) {
-        IXO_LOG(IXO_ERROR, "the EEPROM engine wrote %d of %d words (start %s, end %s)", written,
-                eeprom::kViaWords, begun ? "done" : "failed", ended ? "done" : "failed");
-        return 0;
-    }
-    return 1;
+    return eeprom::writeVelocityImage(ioBase, image) ? 1 : 0;
 }
 
 }  // extern "C"
