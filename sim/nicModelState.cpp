@@ -44,7 +44,8 @@ void setNicFault(const std::string &fault) {
     } kFaults[] = {{"none", nic::Fault::None},
                    {"refuse", nic::Fault::Refuse},
                    {"busy", nic::Fault::Busy},
-                   {"timeout", nic::Fault::Timeout}};
+                   {"timeout", nic::Fault::Timeout},
+                   {"stuck", nic::Fault::Stuck}};
     for (const auto &known : kFaults) {
         if (fault == known.name) {
             faultKnob.assign(known.fault);
@@ -52,7 +53,7 @@ void setNicFault(const std::string &fault) {
         }
     }
     throw std::invalid_argument("unknown controller fault '" + fault +
-                                "' (none, refuse, busy, timeout)");
+                                "' (none, refuse, busy, timeout, stuck)");
 }
 
 void setNicTiming(const NicTiming &timing) { timingKnob.assign(timing); }
@@ -105,12 +106,18 @@ uint16_t EepromImage::word(size_t index) const {
 }
 
 void EepromImage::setByte(size_t offset, uint8_t value) {
+    if (activeFault() == Fault::Stuck) {
+        return;
+    }
     offset %= bytes_.size();
     bytes_[offset] = value;
     persist(offset, 1);
 }
 
 void EepromImage::setWord(size_t index, uint16_t value) {
+    if (activeFault() == Fault::Stuck) {
+        return;
+    }
     size_t offset = (2 * index) % bytes_.size();
     bytes_[offset] = static_cast<uint8_t>(value);
     bytes_[offset + 1] = static_cast<uint8_t>(value >> 8);

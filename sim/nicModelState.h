@@ -14,7 +14,7 @@
 
 namespace sim::nic {
 
-enum class Fault { None, Refuse, Busy, Timeout };
+enum class Fault { None, Refuse, Busy, Timeout, Stuck };
 
 // The fault and timing set since the last port bus reset (none, defaults
 // after one).
@@ -43,6 +43,7 @@ public:
     const std::vector<uint8_t> &bytes() const { return bytes_; }
     uint8_t byte(size_t offset) const { return bytes_[offset % bytes_.size()]; }
     uint16_t word(size_t index) const;
+    // Programs cells; under the "stuck" fault they keep their content.
     void setByte(size_t offset, uint8_t value);
     void setWord(size_t index, uint16_t value);
     // Takes new content (same size) into memory only: the caller wrote the file.

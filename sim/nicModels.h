@@ -63,6 +63,9 @@ bool setNicEeprom(const std::string &root, const std::vector<uint8_t> &content,
 //             jmicron: the SMBus busy bits (0x0F) stay set.
 //   "timeout" rhine and velocity: as "busy"; jmicron: the command bit
 //             (0x10) of the interface register never clears.
+//   "stuck"   every family: the cells keep their content. Programming is
+//             carried out and acknowledged as usual (ready, done, ack) but
+//             changes nothing, as with worn-out or write-protected cells.
 // Throws std::invalid_argument for any other name.
 void setNicFault(const std::string &fault);
 
