@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "agent/cliCommands.h"
+#include "agent/eepromFamilies.h"
+#include "agent/eepromValues.h"
 #include "agent/indentedDocument.h"
 #include "agent/ixoagent.h"
 #include "ixo/assets.h"
@@ -83,6 +85,10 @@ using RecordPtr = std::unique_ptr<PlatformData, RecordRelease>;
 
 struct Inventory {
     RecordPtr record;
+    // The record's values from the network controller's EEPROM, with
+    // whether its family stores them.
+    EepromValue serialNumber;
+    EepromValue securityKey;
     // The interfaces read from the registry, with their sections.
     std::vector<std::pair<std::string, const NetworkInterface *>> interfaces;
     int platformType = 0;
@@ -283,8 +289,9 @@ void printSummary(const Inventory &inventory, const std::string &deviceRoot) {
     line("Memory", numberOrUnavailable(record.totalMemory, " kB"));
     line("Processor", orUnavailable(shown(record.processorType)) + ", " +
                           numberOrUnavailable(record.processorSpeed, " MHz"));
-    line("Serial number", orUnavailable(shownSerial(record.serialNumber)));
-    line("Security key", orUnavailable(shown(record.securityKey)));
+    for (const EepromValue *value : {&inventory.serialNumber, &inventory.securityKey}) {
+        line(value->label, value->stored ? orUnavailable(value->text) : kNotStored);
+    }
     line("MAC address",
          orUnavailable(record.networkList != nullptr ? shown(record.networkList->mac) : ""));
     line("TPM", inventory.tpmPresent ? "present" : "not present");
@@ -324,17 +331,23 @@ int showInventory(const CliContext &context, const InventoryOptions &options) {
         return cliFailure(library.path + ": no entry point '" + missing + "'");
     }
     Inventory inventory;
+    const EepromFamily *eepromFamily = nullptr;
     inventory.record.reset(static_cast<PlatformData *>(std::calloc(1, sizeof(PlatformData))));
     if (!inventory.record) {
         return cliFailure("out of memory");
     }
     {
         HardwareMessagesToStderr redirect;
-        // This machine as the device: without a network controller the
+        // The controller's family tells which EEPROM values are stored at
+        // all. This machine as the device: without a network controller the
         // library knows, its ports are never opened to the EEPROM layer.
         static const IxoPortIo refusePorts = {};
-        if (context.deviceRoot.empty() && entries.findController() == nullptr) {
+        const pcidev_row *controller = entries.findController();
+        if (context.deviceRoot.empty() && controller == nullptr) {
             library.setPortIo(&refusePorts);
+        }
+        if (controller != nullptr) {
+            eepromFamily = familyOfRow(library, *controller);
         }
         entries.collect(inventory.record.get());
         readInterfaces(library, entries, &inventory);
@@ -343,6 +356,12 @@ int showInventory(const CliContext &context, const InventoryOptions &options) {
         inventory.norvPlatform = entries.norvPlatform();
         inventory.ciscoDevice = entries.ciscoDevice();
     }
+    const PlatformData &record = *inventory.record;
+    inventory.serialNumber = eepromValue(eepromFamily, ASSET_SERIAL_NUMBER,
+                                         "serialNumber", "Serial number",
+                                         shownSerial(record.serialNumber));
+    inventory.securityKey = eepromValue(eepromFamily, ASSET_SECURITY_KEY, "securityKey",
+                                        "Security key", shown(record.securityKey));
     if (options.xml) {
         return printDocument(inventory) ? 0 : cliFailure("cannot build the inventory document");
     }
@@ -360,7 +379,8 @@ void defineInventory(CommandLine &commandLine) {
         "as the agent reports it (platform, BIOS, memory, processor, serial\n"
         "number and security key, interfaces, drives, platform type, TPM, brand\n"
         "and OEM checks): a summary, or the document; what cannot be read is\n"
-        "shown unavailable",
+        "shown unavailable, and in the summary a value the network controller's\n"
+        "family does not store as \"not stored by this controller\"",
         Needs::Library,
         [options](const CliContext &context) { return showInventory(context, *options); });
     command->add_flag("--xml", options->xml, "print the inventory document instead");

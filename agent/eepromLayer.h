@@ -1,0 +1,57 @@
+// The library's EEPROM layer as the eeprom commands use it, looked up in the
+// loaded library, and the controller its last scan found.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "agent/cliCommands.h"
+#include "agent/eepromFamilies.h"
+#include "ixo/eeprom.h"
+
+namespace CLI {
+class App;
+}
+
+namespace agent {
+
+struct EepromLayer {
+    const PlatformLibrary *library = nullptr;
+    decltype(&readEepromAssetValues) read = nullptr;
+    decltype(&writeEepromAssetValues) write = nullptr;
+    decltype(&ixoReadEepromImage) readImage = nullptr;
+    decltype(&ixoWriteEepromImage) writeImage = nullptr;
+    decltype(&dumpEEPROM) dump = nullptr;
+    unsigned char *image = nullptr;  // the library's eeprom_contents
+    pcidev_row *table = nullptr;
+};
+
+struct Controller {
+    const EepromFamily *family = nullptr;  // null: none the agent knows
+    std::string name;                       // "ViaRhine (VIA Technologies)"
+    unsigned short ioBase = 0;
+};
+
+// The row the last transfer's scan chose: the only one with an I/O base.
+Controller foundController(const EepromLayer &layer);
+// "ViaRhine (VIA Technologies) at 0xe400"
+std::string controllerText(const Controller &controller);
+
+// A read transfer of the bits in mask into record, which also leaves the
+// whole image in layer.image; false (with a line on standard error) when it
+// failed.
+bool readValues(const EepromLayer &layer, unsigned char *record, unsigned char mask);
+
+// The controller of a transfer just made, when the agent knows its family;
+// otherwise null, with a line on standard error.
+const EepromFamily *knownFamily(const Controller &controller);
+
+// Runs work(layer) with the library's EEPROM layer; exit status 2 when the
+// library lacks an entry point of it.
+int withEepromLayer(const CliContext &context,
+                    const std::function<int(const EepromLayer &layer)> &work);
+
+// The restore subcommand of "eeprom".
+void defineEepromRestore(CommandLine &commandLine, CLI::App &eeprom);
+
+}  // namespace agent
