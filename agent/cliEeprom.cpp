@@ -111,7 +111,8 @@ int writeValue(const CliContext &context, const EepromLayer &layer, const WriteR
     }
     // Refused before any backup: the library would "write" it to an image
     // that never reaches the device, or leave it out.
-    if (!storesValue(family, request.bit)) {
+    int offset = valueOffset(*family, request.bit);
+    if (!storesValue(family, request.bit) || offset < 0) {
         std::fflush(stdout);
         return commandFailure(std::string(request.what) + ": " + kNotStored + " (the " +
                               controllerText(controller) + "; " + family->notStoredReason +
@@ -145,7 +146,6 @@ int writeValue(const CliContext &context, const EepromLayer &layer, const WriteR
         std::fflush(stdout);
         return commandFailure("cannot read the EEPROM back after the write (see the log)");
     }
-    int offset = valueOffset(*family, request.bit);
     bool took = std::memcmp(readBack + offset, expected + offset, request.value.size()) == 0;
     std::printf("%s: %s (read back %s)\n", request.what, took ? "took" : "did not take",
                 heldText(request, readBack + offset).c_str());
