@@ -7,10 +7,6 @@ namespace agent {
 
 namespace {
 
-constexpr int kSerialBytes = 11;
-constexpr int kKeyBytes = 4;
-constexpr int kCmosBytes = 42;
-
 constexpr unsigned char kViaValues = ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY |
                                      ASSET_HARDWARE_REVISION | ASSET_MAC_ADDRESS |
                                      ASSET_ACTIVE_CHECKSUM | ASSET_FULL_CHECKSUM;
@@ -139,12 +135,8 @@ int valueOffset(const EepromFamily &family, unsigned char bit) {
 void mergeValue(const EepromFamily &family, unsigned char bit,
                 const std::vector<unsigned char> &value, unsigned char *image) {
     int offset = valueOffset(family, bit);
-    size_t size = bit == ASSET_SERIAL_NUMBER  ? kSerialBytes
-                  : bit == ASSET_SECURITY_KEY ? kKeyBytes
-                  : bit == ASSET_CMOS_VALUE   ? kCmosBytes
-                                              : 0;
-    if (offset >= 0 && value.size() >= size) {
-        std::memcpy(image + offset, value.data(), size);
+    if (offset >= 0 && offset + value.size() <= EEPROM_IMAGE_SIZE) {
+        std::memcpy(image + offset, value.data(), value.size());
     }
     // The active checksum lies inside what the full one covers: it goes first.
     storeChecksum(family.active, image);

@@ -59,8 +59,9 @@ struct ChecksumState {
     bool valid = false;
 };
 ChecksumState checksumState(const ChecksumRule &rule, const unsigned char *image);
-// Puts the value of a request bit (serial number, key, CMOS block) into the
-// image and stores the checksums afresh, as the library's write does.
+// Puts the bytes a write of a request bit takes (11 of a serial number, 4
+// of a key, 42 of a CMOS block) into the image and stores the checksums
+// afresh, as the library's write does.
 void mergeValue(const EepromFamily &family, unsigned char bit,
                 const std::vector<unsigned char> &value, unsigned char *image);
 // Where a request bit's value sits in the image; -1 for none.
