@@ -1,7 +1,9 @@
 // "network": the device's network interfaces as the agent reports them, read
-// by the library from the temporary registry and printed as an XML document.
+// by the library from the temporary registry and printed as an XML document,
+// or as JSON.
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,8 @@
 #include "agent/cliCommands.h"
 #include "agent/indentedDocument.h"
 #include "agent/ixoagent.h"
+#include "agent/jsonOutput.h"
+#include "agent/jsonStdout.h"
 #include "ixo/platform.h"
 
 namespace agent {
@@ -68,11 +72,47 @@ const NetworkInterface *lastInterface(const PlatformData &record) {
     return net;
 }
 
-int showInterfaces(const CliContext &context, const std::vector<std::string> &named) {
+using Interfaces = std::vector<std::pair<std::string, const NetworkInterface *>>;
+
+bool printXml(const Interfaces &read) {
+    IndentedDocument document;
+    document.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    document.open(0, "networkInterfaces");
+    for (const auto &[section, net] : read) {
+        addInterfaceElement(document, 1, section, *net, fieldText);
+    }
+    document.close(0, "networkInterfaces");
+    if (!document.ok) {
+        return false;
+    }
+    std::fputs(charBufferString(document.buffer.get()).c_str(), stdout);
+    return true;
+}
+
+bool printJson(JsonStdout &out, const Interfaces &read) {
+    nlohmann::ordered_json interfaces = nlohmann::ordered_json::array();
+    for (const auto &[section, net] : read) {
+        interfaces.push_back(networkInterfaceJson(section, *net));
+    }
+    std::string error;
+    if (!out.print(nlohmann::ordered_json{{"networkInterfaces", std::move(interfaces)}}, &error)) {
+        std::fprintf(stderr, "ixoAgent: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int showInterfaces(const CliContext &context, const std::vector<std::string> &named, bool json) {
     const PlatformLibrary &library = *context.library;
     Library entries;
     if (!resolveNetworkEntries(library, &entries)) {
         return cliFailure(library.path + ": no network interface inventory in this library");
+    }
+    // mii-tool runs for the wired interfaces: their programs print nothing
+    // into the document.
+    std::unique_ptr<JsonStdout> out;
+    if (int status = reserveStdoutForJson(json, &out); status != -1) {
+        return status;
     }
     std::vector<std::string> sections = chosenSections(named, entries);
     std::unique_ptr<PlatformData, RecordRelease> record(
@@ -87,7 +127,7 @@ int showInterfaces(const CliContext &context, const std::vector<std::string> &na
         return 1;
     }
     // Which section each interface of the record came from.
-    std::vector<std::pair<std::string, const NetworkInterface *>> read;
+    Interfaces read;
     bool complete = true;
     for (const std::string &section : sections) {
         const NetworkInterface *before = lastInterface(*record);
@@ -110,17 +150,11 @@ int showInterfaces(const CliContext &context, const std::vector<std::string> &na
     }
     library.closeRegistry(registry);
 
-    IndentedDocument document;
-    document.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    document.open(0, "networkInterfaces");
-    for (const auto &[section, net] : read) {
-        addInterfaceElement(document, 1, section, *net, fieldText);
-    }
-    document.close(0, "networkInterfaces");
-    if (!document.ok) {
+    if (out) {
+        complete = printJson(*out, read) && complete;
+    } else if (!printXml(read)) {
         return cliFailure("cannot build the interface document");
     }
-    std::fputs(charBufferString(document.buffer.get()).c_str(), stdout);
     return complete ? 0 : 1;
 }
 
@@ -128,15 +162,18 @@ int showInterfaces(const CliContext &context, const std::vector<std::string> &na
 
 void defineNetwork(CommandLine &commandLine) {
     auto sections = std::make_shared<std::vector<std::string>>();
+    auto asJson = std::make_shared<bool>(false);
     CLI::App *command = commandLine.add(
         commandLine.root(), "network",
-        "print the network interfaces as XML\n"
+        "print the network interfaces as XML or JSON\n"
         "those of the temporary registry as the agent reports them (all the\n"
         "library's sections by default; eth0 stands for Network-eth0), with the\n"
         "live link state of wired interfaces",
-        Needs::Library,
-        [sections](const CliContext &context) { return showInterfaces(context, *sections); });
+        Needs::Library, [sections, asJson](const CliContext &context) {
+            return showInterfaces(context, *sections, *asJson);
+        });
     command->add_option("SECTION", *sections, "the sections to show")->type_name("");
+    command->add_flag("--json", *asJson, "print them as a JSON document instead");
 }
 
 }  // namespace agent

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ixo/agent.h"
 
@@ -33,6 +34,14 @@ int logLevel();
 bool setLogFile(const std::string &path, std::string *error);
 // The file the log goes to; "" for standard error.
 std::string logFile();
+// The error messages (level 1) logged since the last clearRecentErrors(),
+// whatever the log level: the reasons of a command that failed without a
+// message. Only the last kRecentErrorLines are kept, each cut to
+// kRecentErrorLength bytes, as one line with passwords in URLs hidden.
+constexpr size_t kRecentErrorLines = 20;
+constexpr size_t kRecentErrorLength = 1024;
+void clearRecentErrors();
+std::vector<std::string> recentErrors();
 
 // ---- services ---------------------------------------------------------------
 // pSleep calls this function instead of sleeping when one is set (tests

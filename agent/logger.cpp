@@ -1,15 +1,20 @@
 // The agent's log: one line per message, to standard error or to a file.
+// The last error messages are also kept in memory, whatever the log level,
+// so that a failed command can be reported with its reasons.
 #include <time.h>
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "agent/ixoagent.h"
+#include "src/urlPasswords.h"
 
 namespace {
 
@@ -18,8 +23,11 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
+const int kErrorLevel = 1;
+
 std::mutex logMutex;
 int threshold = 3;
+std::deque<std::string> recentErrorLines;
 // Never closed at exit: a message logged from a static destructor must not
 // meet a closed file.
 FILE *currentFile = nullptr;
@@ -60,10 +68,13 @@ std::string timestamp() {
 
 extern "C" void ixoLogger(const char *module, const char *function, int line, int level,
                           const char *format, ...) {
-    if (level > agent::logLevel()) {
+    bool written = level <= agent::logLevel();
+    bool remembered = level <= kErrorLevel;
+    if (!written && !remembered) {
         return;
     }
     std::string text;
+    std::string error;
     try {
         va_list arguments;
         va_start(arguments, format);
@@ -78,6 +89,13 @@ extern "C" void ixoLogger(const char *module, const char *function, int line, in
                 c = '?';
             }
         }
+        if (remembered) {
+            error = ixo::hideUrlPasswords(text);
+            if (error.size() > agent::kRecentErrorLength) {
+                error.resize(agent::kRecentErrorLength - 3);
+                error += "...";
+            }
+        }
         text = timestamp() + " " + (module != nullptr ? module : "-") + " " +
                (function != nullptr ? function : "-") + ":" + std::to_string(line) + " [" +
                std::to_string(level) + "] " + text + "\n";
@@ -85,9 +103,21 @@ extern "C" void ixoLogger(const char *module, const char *function, int line, in
         return;
     }
     std::lock_guard<std::mutex> lock(logMutex);
-    FILE *out = currentFile != nullptr ? currentFile : stderr;
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fflush(out);
+    if (written) {
+        FILE *out = currentFile != nullptr ? currentFile : stderr;
+        std::fwrite(text.data(), 1, text.size(), out);
+        std::fflush(out);
+    }
+    if (remembered) {
+        try {
+            recentErrorLines.push_back(std::move(error));
+        } catch (const std::bad_alloc &) {
+            return;
+        }
+        while (recentErrorLines.size() > agent::kRecentErrorLines) {
+            recentErrorLines.pop_front();
+        }
+    }
 }
 
 namespace agent {
@@ -125,6 +155,16 @@ bool setLogFile(const std::string &path, std::string *error) {
 std::string logFile() {
     std::lock_guard<std::mutex> lock(logMutex);
     return currentPath;
+}
+
+void clearRecentErrors() {
+    std::lock_guard<std::mutex> lock(logMutex);
+    recentErrorLines.clear();
+}
+
+std::vector<std::string> recentErrors() {
+    std::lock_guard<std::mutex> lock(logMutex);
+    return std::vector<std::string>(recentErrorLines.begin(), recentErrorLines.end());
 }
 
 }  // namespace agent

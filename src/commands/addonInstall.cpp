@@ -92,7 +92,7 @@ int downloadAndInstall(IxoCommand *command, const char *source, const std::strin
 namespace commands {
 
 int installOnDevice(IxoCommand *command, IxoCharBuffer **, char **errorClass, char **message) {
-    const char *source = parameter(command, "source");
+    const char *source = requiredParameter(command, "source");
     if (source == nullptr) {
         setFailure(errorClass, nullptr, "invalid_arguments", nullptr);
         return -1;

@@ -15,7 +15,7 @@ using DeletionService = char *(*)(const char *path, char **message);
 int deletePath(IxoCommand *command, IxoCharBuffer **response, char **errorClass, char **message,
                const char *parameterName, DeletionService deletion) {
     commands::clearOutputs(response, errorClass, message);
-    const char *path = commands::parameter(command, parameterName);
+    const char *path = commands::requiredParameter(command, parameterName);
     if (path == nullptr) {
         return -1;
     }

@@ -66,11 +66,11 @@ IxoCharBuffer *readFileToCharBuffer(const char *path) {
 
 int executeCommand(IxoCommand *command, IxoCharBuffer **response, char **errorClass,
                    char **message) {
-    const char *deviceCommand = parameter(command, "deviceCommand");
-    const char *sendStdout = parameter(command, "sendStdout");
-    const char *sendStderr = parameter(command, "sendStderr");
-    const char *needWritable = parameter(command, "needWritableFilesystem");
-    const char *location = parameter(command, "executeLocation");
+    const char *deviceCommand = requiredParameter(command, "deviceCommand");
+    const char *sendStdout = requiredParameter(command, "sendStdout");
+    const char *sendStderr = requiredParameter(command, "sendStderr");
+    const char *needWritable = requiredParameter(command, "needWritableFilesystem");
+    const char *location = requiredParameter(command, "executeLocation");
     if (deviceCommand == nullptr || sendStdout == nullptr || sendStderr == nullptr ||
         needWritable == nullptr || location == nullptr) {
         setFailure(errorClass, message, "invalid_arguments", nullptr);

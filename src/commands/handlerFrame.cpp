@@ -54,6 +54,14 @@ const char *parameter(IxoCommand *command, const char *name) {
     return getSubNodeContentByName(command->parameters, name);
 }
 
+const char *requiredParameter(IxoCommand *command, const char *name) {
+    const char *text = parameter(command, name);
+    if (text == nullptr) {
+        IXO_LOG(IXO_ERROR, "Missing parameter '%s'", name);
+    }
+    return text;
+}
+
 bool flagParameter(IxoCommand *command, const char *name) {
     const char *text = parameter(command, name);
     return text != nullptr && std::strcmp(text, "true") == 0;

@@ -19,6 +19,10 @@ void clearOutputs(IxoCharBuffer **response, char **errorClass, char **message);
 
 // The parameter's text, or null when the command does not carry it.
 const char *parameter(IxoCommand *command, const char *name);
+// The same for a parameter the command cannot do without: its absence is
+// logged as an error, so that an outcome without a message still has its
+// reason in the log.
+const char *requiredParameter(IxoCommand *command, const char *name);
 // A flag parameter counts as set only when its text is exactly "true".
 bool flagParameter(IxoCommand *command, const char *name);
 

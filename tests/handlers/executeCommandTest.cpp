@@ -117,9 +117,12 @@ TEST_F(ExecuteCommandTest, CommandForAMissingLocationRunsNowhere) {
 TEST_F(ExecuteCommandTest, MissingParameterRunsNothing) {
     for (const char *missing : {"deviceCommand", "sendStdout", "sendStderr",
                                 "needWritableFilesystem", "executeLocation"}) {
+        support::clearLog();
         EXPECT_EQ(execute("true", "", "true", "true", "true", "true", missing),
                   (Outcome{-1, "invalid_arguments"}))
             << missing;
+        EXPECT_THAT(support::logText(),
+                    HasSubstr("[1] Missing parameter '" + std::string(missing) + "'"));
     }
     EXPECT_THAT(sim::recordedLines(), IsEmpty());
     EXPECT_EQ(userLockedOut(), 0);
