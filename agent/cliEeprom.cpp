@@ -277,7 +277,7 @@ void defineEeprom(CommandLine &commandLine) {
                     });
     commandLine.add(*eeprom, "dump", "print the EEPROM image", Needs::Library,
                     [](const CliContext &context) { return withEepromLayer(context, dumpImage); });
-    defineSetter(commandLine, *eeprom, "set-key", "write the security key (1 to 8 hex digits)",
+    defineSetter(commandLine, *eeprom, "set-key", "write the security key (1 to 8 hex digits, either case, optional 0x)",
                  "HEX", keyRequest);
     defineSetter(commandLine, *eeprom, "set-serial",
                  "write the serial number (up to 11 printable characters)", "TEXT",

@@ -41,13 +41,11 @@ $agent eeprom set-serial 7T3C2099001
 $agent eeprom show 2>/dev/null | grep 'serial number'
 
 say "deleteFile with the lock screen, on the write-filtered root"
-echo "old log" > "$device/var/log/old-agent.log"
 : > "$device/var/log/device-programs.log"
 $agent run samples/deleteFile.xml
 programs
 
 say "deleteDirectory under /home (no lock screen asked for: ending it only logs that none was up)"
-mkdir -p "$device/home/root/addon-cache" && echo x > "$device/home/root/addon-cache/part"
 $agent run samples/deleteDirectory.xml
 
 say "executeOnDevice"

@@ -42,8 +42,13 @@ const Directory kDirectories[] = {
     {"/dev", 0755},
 };
 
-const StateFile kLogFiles[] = {
+// Besides the program log, what the sample command files delete, so that
+// each sample does its work on a device just built; a refresh puts back
+// what a run deleted.
+const StateFile kStartingFiles[] = {
     {"/var/log/device-programs.log", ""},
+    {"/var/log/old-agent.log", "an old agent's log\n"},
+    {"/home/root/addon-cache/part", "a part of an add-on download\n"},
 };
 
 struct DirCloser {
@@ -103,8 +108,8 @@ bool layOut(const std::string &root, const DeviceChoice &choice, std::string *er
             return false;
         }
     }
-    for (const StateFile &logFile : kLogFiles) {
-        if (!createIfMissing(root, logFile, error)) {
+    for (const StateFile &file : kStartingFiles) {
+        if (!createIfMissing(root, file, error)) {
             return false;
         }
     }

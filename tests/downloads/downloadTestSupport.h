@@ -100,10 +100,13 @@ protected:
         return support::readFile(hostPath(devicePath));
     }
     // The names in a device directory, sorted: shows stray temporary files.
+    // The folder a sample command deletes is the device's own.
     std::vector<std::string> entries(const std::string &deviceDir) const {
         std::vector<std::string> names;
         for (const auto &entry : std::filesystem::directory_iterator(hostPath(deviceDir))) {
-            names.push_back(entry.path().filename());
+            if (entry.path().filename() != "addon-cache") {
+                names.push_back(entry.path().filename());
+            }
         }
         std::sort(names.begin(), names.end());
         return names;

@@ -48,7 +48,6 @@ TEST_F(AgentEndToEnd, SimInitThenListTheCommands) {
 
 TEST_F(AgentEndToEnd, DeleteFileSampleWithLockoutOnTheFilteredRoot) {
     initDevice();
-    support::writeFile(device + "/var/log/old-agent.log", "old\n");
     std::string log = work + "/agent.log";
 
     AgentRun run = agent({"--device-root", device, "--log-file", log, "--log-level", "4", "run",
@@ -69,9 +68,6 @@ TEST_F(AgentEndToEnd, DeleteFileSampleWithLockoutOnTheFilteredRoot) {
 
 TEST_F(AgentEndToEnd, DeleteDirectorySampleOnAWritableMount) {
     initDevice();
-    ASSERT_EQ(mkdir((device + "/home/root/addon-cache").c_str(), 0755), 0);
-    support::writeFile(device + "/home/root/addon-cache/part", "x");
-
     AgentRun run = agent({"--device-root", device, "run", sample("deleteDirectory.xml")});
 
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
@@ -83,6 +79,7 @@ TEST_F(AgentEndToEnd, DeleteDirectorySampleOnAWritableMount) {
 
 TEST_F(AgentEndToEnd, FailedDeletionIsReportedWithItsErrorClass) {
     initDevice();
+    ASSERT_EQ(unlink((device + "/var/log/old-agent.log").c_str()), 0);
     AgentRun run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.out, HasSubstr("result: -1\nerrorClass: file_error\nmessage: "));

@@ -99,7 +99,6 @@ TEST_F(AgentEndToEnd, RegistryChangeHookRunsInsideTheDevice) {
 
 TEST_F(AgentEndToEnd, CommandIsKeptWhileItRunsAndClearedAfter) {
     initDevice();
-    support::writeFile(device + "/var/log/old-agent.log", "x");
     AgentRun run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(value(device, "/tmp/system.conf", "IxoSettings", "PendingCommandXml"), "");
@@ -109,7 +108,6 @@ TEST_F(AgentEndToEnd, CommandIsKeptWhileItRunsAndClearedAfter) {
 
 TEST_F(AgentEndToEnd, OutcomeSurvivesTheRebootThatFollowsACommand) {
     initDevice();
-    ASSERT_EQ(::mkdir((device + "/home/root/addon-cache").c_str(), 0755), 0);
     AgentRun run = agent({"--device-root", device, "--reboot-after", "run",
                           sample("deleteDirectory.xml")});
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -40,7 +40,7 @@ protected:
         for (const auto &entry : std::filesystem::directory_iterator(hostPath("/home/root"))) {
             std::string name = entry.path().filename();
             if (name != "system.conf" && name != "ixoAssetTags" && name != ".registry-locks" &&
-                name.rfind(".system.conf", 0) != 0) {
+                name != "addon-cache" && name.rfind(".system.conf", 0) != 0) {
                 names.push_back(name);
             }
         }
