@@ -3,6 +3,7 @@
 // it would change (--dry-run), keeps a backup of the image read just before
 // it, and compares what the EEPROM holds afterwards with what was written.
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,8 @@
 #include "agent/eepromLayer.h"
 #include "agent/eepromValues.h"
 #include "agent/eepromWrites.h"
+#include "agent/jsonOutput.h"
+#include "agent/jsonStdout.h"
 
 namespace agent {
 
@@ -162,7 +165,24 @@ void printController(const Controller &controller) {
     }
 }
 
-int showValues(const EepromLayer &layer) {
+bool printValuesJson(JsonStdout &out, const Controller &controller,
+                     const std::vector<EepromValue> &values) {
+    std::string error;
+    if (!out.print(nlohmann::ordered_json{{"controller", controllerJson(controller)},
+                                          {"values", eepromValuesJson(values)}},
+                   &error)) {
+        std::fprintf(stderr, "ixoAgent: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int showValues(const EepromLayer &layer, bool json) {
+    // The layer announces the controller it finds on standard output.
+    std::unique_ptr<JsonStdout> out;
+    if (int status = reserveStdoutForJson(json, &out); status != -1) {
+        return status;
+    }
     Record record;
     unsigned char mask = ASSET_SERIAL_NUMBER | ASSET_SECURITY_KEY | ASSET_HARDWARE_REVISION |
                          ASSET_MAC_ADDRESS | ASSET_ACTIVE_CHECKSUM | ASSET_FULL_CHECKSUM;
@@ -175,6 +195,9 @@ int showValues(const EepromLayer &layer) {
         return 1;
     }
     std::vector<EepromValue> values = eepromValues(*family, record.bytes, layer.image);
+    if (out) {
+        return printValuesJson(*out, controller, values) ? 0 : 1;
+    }
     printController(controller);
     for (const EepromValue &value : values) {
         printEepromValue(value);
@@ -266,15 +289,20 @@ void defineEeprom(CommandLine &commandLine) {
         "the current directory), then reads the EEPROM back and compares.\n"
         "--dry-run shows the words a write would change; with --real-device\n"
         "a write needs --yes.");
-    commandLine.add(*eeprom, "show",
-                    "print the asset values\n"
-                    "the station address, serial number, security key, hardware\n"
-                    "revision and the state of both checksums; a value the\n"
-                    "controller family does not store reads \"not stored by this\n"
-                    "controller\"",
-                    Needs::Library, [](const CliContext &context) {
-                        return withEepromLayer(context, showValues);
-                    });
+    auto asJson = std::make_shared<bool>(false);
+    CLI::App *show = commandLine.add(
+        *eeprom, "show",
+        "print the asset values\n"
+        "the controller, the station address, serial number, security key,\n"
+        "hardware revision and the state of both checksums; a value the\n"
+        "controller family does not store reads \"not stored by this\n"
+        "controller\" (in JSON null, with \"stored\": false)",
+        Needs::Library, [asJson](const CliContext &context) {
+            return withEepromLayer(context, [asJson](const EepromLayer &layer) {
+                return showValues(layer, *asJson);
+            });
+        });
+    show->add_flag("--json", *asJson, "print them as a JSON document instead");
     commandLine.add(*eeprom, "dump", "print the EEPROM image", Needs::Library,
                     [](const CliContext &context) { return withEepromLayer(context, dumpImage); });
     defineSetter(commandLine, *eeprom, "set-key", "write the security key (1 to 8 hex digits, either case, optional 0x)",

@@ -1,10 +1,12 @@
 // "inventory": what the agent reports about the device. The library collects
 // the record (getPlatformData) and each interface of the temporary registry
 // (getNetworkInterfaceData); the agent adds the platform type and the TPM,
-// brand and OEM checks, and prints a summary or the inventory document.
+// brand and OEM checks, and prints a summary, the inventory document or
+// the inventory as JSON.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +21,12 @@
 #include "agent/eepromValues.h"
 #include "agent/indentedDocument.h"
 #include "agent/ixoagent.h"
+#include "agent/jsonOutput.h"
+#include "agent/jsonStdout.h"
 #include "ixo/assets.h"
 #include "ixo/eeprom.h"
 #include "ixo/platform.h"
+#include "src/urlPasswords.h"
 
 namespace agent {
 
@@ -200,6 +205,56 @@ bool printDocument(const Inventory &inventory) {
     return true;
 }
 
+// ---- the JSON document -----------------------------------------------------------
+
+// The document's texts, with passwords in URLs hidden.
+std::string jsonField(const char *field) { return ixo::hideUrlPasswords(shown(field)); }
+
+// The fields of the document's <device>; the EEPROM's values with whether
+// the controller family stores them.
+nlohmann::ordered_json deviceJson(const Inventory &inventory) {
+    const PlatformData &record = *inventory.record;
+    nlohmann::ordered_json out = nlohmann::ordered_json::object();
+    out["platform"] = jsonField(record.platform);
+    out["platformType"] = inventory.platformType;
+    out["biosName"] = jsonField(record.biosName);
+    out["biosVersion"] = jsonField(record.biosVersion);
+    out["biosSize"] = record.biosSize;
+    out["eepromSize"] = record.eepromSize;
+    out["cmosSize"] = record.cmosSize;
+    out["totalMemory"] = record.totalMemory;
+    out["processorType"] = jsonField(record.processorType);
+    out["processorSpeed"] = record.processorSpeed;
+    out["serialNumber"] = eepromValueJson(inventory.serialNumber);
+    out["securityKey"] = eepromValueJson(inventory.securityKey);
+    out["mac"] = record.networkList != nullptr ? jsonField(record.networkList->mac) : "";
+    out["tpmPresent"] = inventory.tpmPresent;
+    out["norvPlatform"] = inventory.norvPlatform;
+    out["ciscoDevice"] = inventory.ciscoDevice;
+    return out;
+}
+
+bool printJson(JsonStdout &out, const Inventory &inventory) {
+    nlohmann::ordered_json interfaces = nlohmann::ordered_json::array();
+    for (const auto &[section, net] : inventory.interfaces) {
+        interfaces.push_back(networkInterfaceJson(section, *net, jsonField));
+    }
+    nlohmann::ordered_json media = nlohmann::ordered_json::array();
+    for (const WriteableMediaEntry *medium = inventory.record->writeableMedia; medium != nullptr;
+         medium = medium->next) {
+        media.push_back(writeableMediumJson(*medium, jsonField));
+    }
+    std::string error;
+    if (!out.print(nlohmann::ordered_json{{"device", deviceJson(inventory)},
+                                          {"networkInterfaces", std::move(interfaces)},
+                                          {"writeableMedia", std::move(media)}},
+                   &error)) {
+        std::fprintf(stderr, "ixoAgent: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 // ---- the summary ----------------------------------------------------------------
 
 const char kUnavailable[] = "unavailable";
@@ -321,6 +376,7 @@ void printSummary(const Inventory &inventory, const std::string &deviceRoot) {
 
 struct InventoryOptions {
     bool xml = false;
+    bool json = false;
 };
 
 int showInventory(const CliContext &context, const InventoryOptions &options) {
@@ -329,6 +385,12 @@ int showInventory(const CliContext &context, const InventoryOptions &options) {
     std::string missing;
     if (!resolveEntries(library, &entries, &missing)) {
         return cliFailure(library.path + ": no entry point '" + missing + "'");
+    }
+    // Device programs run while the library collects: they print nothing
+    // into the document.
+    std::unique_ptr<JsonStdout> out;
+    if (int status = reserveStdoutForJson(options.json, &out); status != -1) {
+        return status;
     }
     Inventory inventory;
     const EepromFamily *eepromFamily = nullptr;
@@ -362,6 +424,9 @@ int showInventory(const CliContext &context, const InventoryOptions &options) {
                                          shownSerial(record.serialNumber));
     inventory.securityKey = eepromValue(eepromFamily, ASSET_SECURITY_KEY, "securityKey",
                                         "Security key", shown(record.securityKey));
+    if (out) {
+        return printJson(*out, inventory) ? 0 : 1;
+    }
     if (options.xml) {
         return printDocument(inventory) ? 0 : cliFailure("cannot build the inventory document");
     }
@@ -378,12 +443,16 @@ void defineInventory(CommandLine &commandLine) {
         "collect and print the device's inventory\n"
         "as the agent reports it (platform, BIOS, memory, processor, serial\n"
         "number and security key, interfaces, drives, platform type, TPM, brand\n"
-        "and OEM checks): a summary, or the document; what cannot be read is\n"
-        "shown unavailable, and in the summary a value the network controller's\n"
-        "family does not store as \"not stored by this controller\"",
+        "and OEM checks): a summary, the document, or JSON; what cannot be read\n"
+        "is shown unavailable, and in the summary a value the network\n"
+        "controller's family does not store as \"not stored by this controller\"\n"
+        "(in JSON null, with \"stored\": false)",
         Needs::Library,
         [options](const CliContext &context) { return showInventory(context, *options); });
-    command->add_flag("--xml", options->xml, "print the inventory document instead");
+    CLI::Option *xml =
+        command->add_flag("--xml", options->xml, "print the inventory document instead");
+    command->add_flag("--json", options->json, "print the inventory as a JSON document instead")
+        ->excludes(xml);
 }
 
 }  // namespace agent

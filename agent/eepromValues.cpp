@@ -27,6 +27,7 @@ EepromValue checksum(const EepromFamily &family, unsigned char bit, const Checks
     EepromValue shown;
     shown.key = key;
     shown.label = label;
+    shown.checksum = true;
     ChecksumState state = checksumState(rule, image);
     shown.stored = storesValue(&family, bit) && state.kept;
     if (shown.stored) {

@@ -20,6 +20,7 @@ struct EepromValue {
     const char *label = "";  // its name in the text report
     bool stored = false;
     std::string text;   // the value, when stored ("" when it could not be read)
+    bool checksum = false;
     Validity validity = Validity::None;  // checksums only
 };
 

@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "agent/commandOutcome.h"
+#include "agent/eepromLayer.h"
+#include "agent/eepromValues.h"
 #include "agent/waitStatus.h"
 #include "src/urlPasswords.h"
 
@@ -89,6 +91,46 @@ json networkInterfaceJson(const std::string &section, const NetworkInterface &ne
     out["dnsServers"] = entryList(net.dnsServers, view);
     out["dnsSuffixes"] = entryList(net.dnsSuffixes, view);
     out["winsServers"] = entryList(net.winsServers, view);
+    return out;
+}
+
+json writeableMediumJson(const WriteableMediaEntry &medium, FieldView view) {
+    json out = json::object();
+    out["deviceName"] = view(medium.deviceName);
+    out["ideChannel"] = medium.ideChannel;
+    out["ideDrive"] = medium.ideDrive;
+    out["partitionNumber"] = medium.partitionNumber;
+    out["bootIndicator"] = medium.bootIndicator;
+    out["partitionType"] = medium.partitionType;
+    out["startSector"] = medium.startSector;
+    out["sectorCount"] = medium.sectorCount;
+    return out;
+}
+
+json eepromValueJson(const EepromValue &value) {
+    json out = json::object();
+    out["value"] = value.stored ? json(ixo::hideUrlPasswords(value.text)) : json(nullptr);
+    out["stored"] = value.stored;
+    if (value.checksum) {
+        out["valid"] = value.validity == Validity::None ? json(nullptr)
+                                                        : json(value.validity == Validity::Valid);
+    }
+    return out;
+}
+
+json eepromValuesJson(const std::vector<EepromValue> &values) {
+    json out = json::object();
+    for (const EepromValue &value : values) {
+        out[value.key] = eepromValueJson(value);
+    }
+    return out;
+}
+
+json controllerJson(const Controller &controller) {
+    json out = json::object();
+    out["family"] = controller.family != nullptr ? json(controller.family->name) : json(nullptr);
+    out["name"] = controller.name;
+    out["ioBase"] = controller.ioBase;
     return out;
 }
 

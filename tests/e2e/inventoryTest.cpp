@@ -14,6 +14,7 @@
 #include "tests/support/support.h"
 
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::Not;
 
 namespace {
@@ -117,6 +118,9 @@ TEST_F(InventoryEndToEnd, UsageErrorsRunNothing) {
     e2e::AgentRun extra = agent({"--device-root", device, "inventory", "--xml", "all"});
     EXPECT_EQ(extra.exitCode, 2);
     EXPECT_THAT(extra.err, HasSubstr("(see 'ixoAgent inventory --help')"));
+    e2e::AgentRun both = agent({"--device-root", device, "inventory", "--json", "--xml"});
+    EXPECT_EQ(both.exitCode, 2);
+    EXPECT_THAT(both.out, IsEmpty());
     EXPECT_TRUE(sim::programLog(device).empty());
 }
 
