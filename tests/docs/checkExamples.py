@@ -12,7 +12,7 @@ reader would see it between the lines shown.
 
 Lines whose content depends on the machine or the time (memory, processor,
 a backup's time stamp, the absolute path of the device) are compared up to
-the prefix listed in VARYING.
+the prefix listed in VARYING (after the line's indentation).
 
 Usage: checkExamples.py AGENT SOURCE_DIR
 """
@@ -26,7 +26,8 @@ import tempfile
 DOCUMENTS = ["README.md", "docs/commands.md", "docs/eeprom.md", "docs/json.md",
              "docs/simulator.md"]
 VARYING = ["Memory ", "Processor ", "Inventory of the simulated thin client in ",
-           "backup of the EEPROM image: "]
+           "backup of the EEPROM image: ", '"totalMemory": ', '"processorType": ',
+           '"processorSpeed": ']
 
 
 def blocks(path):
@@ -74,8 +75,9 @@ def matches(expected, actual):
     if not actual:
         return False
     line = actual[0]
-    prefix = next((p for p in VARYING if head.startswith(p)), None)
-    same = line.startswith(prefix) if prefix else line == head
+    prefix = next((p for p in VARYING if head.lstrip().startswith(p)), None)
+    indent = head[:len(head) - len(head.lstrip())]
+    same = line.startswith(indent + prefix) if prefix else line == head
     return same and matches(expected[1:], actual[1:])
 
 
