@@ -8,8 +8,8 @@
 
 #include "agent/argumentFile.h"
 #include "agent/cliSession.h"
-#include "agent/ixoagent.h"
-#include "agent/registry.h"
+#include "host/host.h"
+#include "host/registry/registry.h"
 #include "sim/nicModels.h"
 #include "sim/sim.h"
 

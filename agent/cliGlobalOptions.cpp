@@ -9,7 +9,7 @@
 
 #include "agent/argumentFile.h"
 #include "agent/cliSession.h"
-#include "agent/ixoagent.h"
+#include "host/host.h"
 
 namespace agent {
 

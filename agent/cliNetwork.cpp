@@ -15,7 +15,7 @@
 
 #include "agent/cliCommands.h"
 #include "agent/indentedDocument.h"
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "agent/jsonOutput.h"
 #include "agent/jsonStdout.h"
 #include "ixo/platform.h"

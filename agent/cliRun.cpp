@@ -13,7 +13,7 @@
 
 #include "agent/cliCommands.h"
 #include "agent/commandOutcome.h"
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "agent/jsonOutput.h"
 #include "agent/jsonStdout.h"
 #include "agent/outcomeReport.h"

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "agent/cliCommands.h"
-#include "agent/registry.h"
+#include "host/registry/registry.h"
 
 namespace agent {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "agent/xmlDocument.h"
+#include "host/xml/xmlDocument.h"
 
 namespace agent {
 

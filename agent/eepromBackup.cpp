@@ -10,7 +10,7 @@
 
 #include "agent/argumentFile.h"
 #include "agent/cliCommands.h"
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "src/handles.h"
 
 namespace agent {

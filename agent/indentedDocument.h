@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "ixo/platform_data.h"
 
 namespace agent {

@@ -8,7 +8,7 @@
 
 #include "agent/cliCommands.h"
 #include "agent/cliSession.h"
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "agent/platformLibrary.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "bench/benchSupport.h"
 #include "ixo/seams.h"
 #include "sim/sim.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "agent/base64.h"
-#include "agent/download.h"
-#include "agent/ixoagent.h"
+#include "host/command/base64.h"
+#include "host/download/download.h"
+#include "host/host.h"
 #include "bench/benchSupport.h"
 #include "ixo/commands.h"
 #include "tests/downloads/testHttpServer.h"

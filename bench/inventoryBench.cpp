@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "bench/benchSupport.h"
 #include "ixo/assets.h"
 #include "ixo/platform.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "fuzz/support/fuzzSupport.h"
 #include "ixo/agent.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "agent/registryFormat.h"
+#include "host/registry/registryFormat.h"
 #include "fuzz/support/fuzzSupport.h"
 
 namespace {

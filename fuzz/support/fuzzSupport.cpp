@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "ixo/seams.h"
 #include "sim/sim.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 
 namespace fuzz {
 

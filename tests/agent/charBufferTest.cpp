@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 
 using agent::CharBufferPtr;
 

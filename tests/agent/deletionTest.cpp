@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "tests/support/support.h"
 
 using ::testing::HasSubstr;

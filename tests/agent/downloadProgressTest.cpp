@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "agent/downloadProgress.h"
+#include "host/download/downloadProgress.h"
 
 using ::testing::EndsWith;
 using ::testing::IsEmpty;

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "tests/support/support.h"
 
 using ::testing::ElementsAre;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/registry.h"
+#include "host/registry/registry.h"
 #include "ixo/agent.h"
 #include "ixo/platform_data.h"
 #include "sim/nicModels.h"

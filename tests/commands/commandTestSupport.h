@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "ixo/commands.h"
 #include "ixo/guards.h"
 #include "ixo/seams.h"

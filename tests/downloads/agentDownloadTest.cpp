@@ -8,8 +8,8 @@
 #include <chrono>
 #include <string>
 
-#include "agent/download.h"
-#include "agent/ixoagent.h"
+#include "host/download/download.h"
+#include "host/host.h"
 #include "tests/downloads/downloadTestSupport.h"
 
 using ::testing::ElementsAre;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "ixo/commands.h"
 #include "ixo/guards.h"
 #include "sim/sim.h"

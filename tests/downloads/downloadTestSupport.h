@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "agent/base64.h"
-#include "agent/download.h"
-#include "agent/ixoagent.h"
+#include "host/command/base64.h"
+#include "host/download/download.h"
+#include "host/host.h"
 #include "tests/commands/commandTestSupport.h"
 #include "tests/downloads/testHttpServer.h"
 #include "tests/support/support.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "ixo/assets.h"
 #include "ixo/commands.h"
 #include "ixo/platform_data.h"

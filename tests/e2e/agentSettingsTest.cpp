@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "agent/ixoagent.h"
-#include "agent/registry.h"
+#include "host/host.h"
+#include "host/registry/registry.h"
 #include "sim/sim.h"
 #include "tests/e2e/agentFixture.h"
 #include "tests/support/support.h"

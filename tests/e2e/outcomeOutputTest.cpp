@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "agent/ixoagent.h"
-#include "agent/registry.h"
+#include "host/host.h"
+#include "host/registry/registry.h"
 #include "sim/sim.h"
 #include "tests/e2e/agentFixture.h"
 #include "tests/support/support.h"

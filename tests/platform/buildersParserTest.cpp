@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "tests/platform/platformTestSupport.h"
 
 using ::testing::ElementsAre;

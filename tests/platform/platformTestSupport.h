@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "agent/platformBuilders.h"
-#include "agent/registry.h"
+#include "host/platform/platformBuilders.h"
+#include "host/registry/registry.h"
 #include "ixo/platform.h"
 #include "ixo/platform_data.h"
 #include "sim/sim.h"

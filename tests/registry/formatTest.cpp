@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "agent/registryFormat.h"
+#include "host/registry/registryFormat.h"
 
 using namespace agent::registry;
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/registryStore.h"
+#include "host/registry/registryStore.h"
 #include "tests/registry/registryTestSupport.h"
 
 namespace {

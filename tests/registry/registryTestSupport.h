@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/registry.h"
+#include "host/registry/registry.h"
 #include "ixo/agent.h"
 #include "tests/support/support.h"
 

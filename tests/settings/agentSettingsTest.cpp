@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "agent/registry.h"
+#include "host/registry/registry.h"
 #include "ixo/registry.h"
 #include "ixo/serversearch.h"
 #include "tests/commands/commandTestSupport.h"

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "agent/ixoagent.h"
+#include "host/host.h"
 #include "ixo/seams.h"
 #include "sim/sim.h"
 #include "tests/support/support_internal.h"

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "agent/registry.h"
+#include "host/registry/registry.h"
 #include "ixo/registry.h"
 #include "tests/support/support.h"
 
