@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "sim/files.h"
+#include "sim/fileOperations.h"
 #include "sim/nicModelState.h"
 
 namespace sim {
