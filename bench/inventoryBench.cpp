@@ -41,6 +41,7 @@ public:
                  sim::attachDevice(sim::linkedLibrarySeams(), root_, countingRunner, error);
     }
     ~SimulatedDevice() {
+        // Back to the benchmarks' root as main() attached it, the bus empty.
         sim::useDeviceRoot(sim::linkedLibrarySeams(), bench::deviceRoot(), bench::refuseCommands);
         sim::resetPortBus();
     }
