@@ -10,7 +10,7 @@
 #include "agent/cliSession.h"
 #include "host/host.h"
 #include "host/registry/registry.h"
-#include "sim/nicModels.h"
+#include "sim/attach.h"
 #include "sim/sim.h"
 
 namespace agent {
@@ -64,16 +64,11 @@ int attachDevice(const GlobalOptions &options, PlatformLibrary &library, std::st
         sim::setLineLog(lineLog);
         runner = sim::recordingRunner;
     }
-    library.setDeviceRoot(root->c_str());
-    library.setCommandRunner(runner);
-    library.setPortIo(sim::portBus());
-    agent::setDeviceRoot(*root);
-    agent::setHookRunner(runner);
-    sim::setRoot(*root);
-    // The device's network controller, when it has one; without one the
-    // EEPROM layer finds no controller and says so itself.
+    // Without a network controller the EEPROM layer finds none and says so
+    // itself; one that cannot be attached is worth a warning.
     std::string nicError;
-    if (!sim::attachNicModel(*root, &nicError) && !sim::nicFamily(*root).empty()) {
+    if (!sim::attachDevice({library.setDeviceRoot, library.setCommandRunner, library.setPortIo},
+                           *root, runner, &nicError)) {
         std::fprintf(stderr, "ixoAgent: the network controller is not attached: %s\n",
                      nicError.c_str());
     }

@@ -9,14 +9,11 @@
 
 #include "host/host.h"
 #include "bench/benchSupport.h"
-#include "ixo/seams.h"
-#include "sim/sim.h"
+#include "sim/attach.h"
 
 namespace {
 
 std::string root;
-
-int refuseCommands(const char *) { return -1; }
 
 int removeEntry(const char *path, const struct stat *, int, struct FTW *) {
     return ::remove(path);
@@ -27,6 +24,8 @@ int removeEntry(const char *path, const struct stat *, int, struct FTW *) {
 namespace bench {
 
 const std::string &deviceRoot() { return root; }
+
+int refuseCommands(const char *) { return -1; }
 
 bool writeDeviceFile(const std::string &devicePath, const std::string &content) {
     std::string path = root + devicePath;
@@ -60,10 +59,11 @@ int main(int argc, char **argv) {
             return 2;
         }
     }
-    ixoSetDeviceRoot(root.c_str());
-    ixoSetCommandRunner(refuseCommands);
-    ixoSetPortIo(sim::portBus());
-    agent::setDeviceRoot(root);
+    std::string error;
+    if (!sim::attachDevice(sim::linkedLibrarySeams(), root, bench::refuseCommands, &error)) {
+        std::fprintf(stderr, "cannot attach the benchmarks' device root: %s\n", error.c_str());
+        return 2;
+    }
     agent::setLogLevel(1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

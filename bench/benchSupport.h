@@ -8,6 +8,8 @@ namespace bench {
 
 // The temporary device root (removed when the benchmarks end).
 const std::string &deviceRoot();
+// The command runner outside a simulated device: every line fails to start.
+int refuseCommands(const char *commandLine);
 // Writes a file under the device root, creating its directories.
 bool writeDeviceFile(const std::string &devicePath, const std::string &content);
 

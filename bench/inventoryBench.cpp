@@ -8,13 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "host/host.h"
 #include "bench/benchSupport.h"
 #include "ixo/assets.h"
 #include "ixo/platform.h"
 #include "ixo/registry.h"
-#include "ixo/seams.h"
-#include "sim/nicModels.h"
+#include "sim/attach.h"
 #include "sim/sim.h"
 
 namespace {
@@ -33,27 +31,18 @@ int countingRunner(const char *line) {
     return sim::chrootRunner(line);
 }
 
-int refuseCommands(const char *) { return -1; }
-
 // A simulated device of its own under the benchmarks' root, with its Rhine on
 // the port bus and every seam pointed at it for as long as it lives.
 class SimulatedDevice {
 public:
     explicit SimulatedDevice(std::string *error) {
         root_ = bench::deviceRoot() + "/inventory-device";
-        ready_ = sim::buildDevice(root_, error) && sim::attachNicModel(root_, error);
-        if (!ready_) {
-            return;
-        }
-        ixoSetDeviceRoot(root_.c_str());
-        agent::setDeviceRoot(root_);
-        sim::setRoot(root_);
-        ixoSetCommandRunner(countingRunner);
+        ready_ = sim::buildDevice(root_, error) &&
+                 sim::attachDevice(sim::linkedLibrarySeams(), root_, countingRunner, error);
     }
     ~SimulatedDevice() {
-        ixoSetCommandRunner(refuseCommands);
-        ixoSetDeviceRoot(bench::deviceRoot().c_str());
-        agent::setDeviceRoot(bench::deviceRoot());
+        // Back to the benchmarks' root as main() attached it, the bus empty.
+        sim::useDeviceRoot(sim::linkedLibrarySeams(), bench::deviceRoot(), bench::refuseCommands);
         sim::resetPortBus();
     }
     bool ready() const { return ready_; }

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "sim/device.h"
-#include "sim/files.h"
+#include "sim/deviceParts.h"
+#include "sim/fileOperations.h"
 
 namespace sim {
 

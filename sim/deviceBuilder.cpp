@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "sim/device.h"
-#include "sim/files.h"
+#include "sim/deviceParts.h"
+#include "sim/fileOperations.h"
 #include "sim/nicModels.h"
 #include "sim/sim.h"
 #include "sim/standins.h"

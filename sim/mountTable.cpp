@@ -2,7 +2,7 @@
 // mount a line, "device mountpoint type options dump pass".
 #include <sstream>
 
-#include "sim/files.h"
+#include "sim/fileOperations.h"
 #include "sim/sim.h"
 
 namespace sim {

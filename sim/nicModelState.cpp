@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "sim/files.h"
+#include "sim/fileOperations.h"
 
 namespace sim {
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "sim/files.h"
+#include "sim/fileOperations.h"
 #include "sim/sim.h"
 
 namespace sim {

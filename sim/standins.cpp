@@ -1,6 +1,6 @@
 #include "sim/standins.h"
 
-#include "sim/files.h"
+#include "sim/fileOperations.h"
 
 namespace sim {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "host/host.h"
-#include "ixo/seams.h"
+#include "sim/attach.h"
 #include "sim/sim.h"
 
 namespace fuzz {
@@ -57,14 +57,14 @@ void installSafeSeams() {
         std::perror("mkdir");
         std::abort();
     }
-    useDeviceRoot(emptyRoot);
-    ixoSetCommandRunner(refusingRunner);
-    ixoSetPortIo(sim::portBus());
+    std::string error;
+    if (!sim::attachDevice(sim::linkedLibrarySeams(), emptyRoot, refusingRunner, &error)) {
+        fail("sim::attachDevice", error);
+    }
     agent::setSleepFunction([](int) {});
     // Every message is still formatted, with the outside text in it; only
     // the bytes go nowhere, so that long runs fill no disk.
     agent::setLogLevel(4);
-    std::string error;
     if (!agent::setLogFile("/dev/null", &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         std::abort();
@@ -84,16 +84,13 @@ std::string useSimulatedDevice(int (*runner)(const char *commandLine)) {
     if (!sim::buildDevice(root, &error)) {
         fail("sim::buildDevice", error);
     }
-    useDeviceRoot(root);
-    ixoSetCommandRunner(runner);
+    // The controller stays off the port bus, as on the safe root.
+    sim::useDeviceRoot(sim::linkedLibrarySeams(), root, runner);
     return root;
 }
 
 void useDeviceRoot(const std::string &root) {
-    ixoSetDeviceRoot(root.c_str());
-    agent::setDeviceRoot(root);
-    // The simulated programs never run: the sim's runners stay pointed here.
-    sim::setRoot(workDir + "/empty-root");
+    sim::useDeviceRoot(sim::linkedLibrarySeams(), root, refusingRunner);
 }
 
 void writeFile(const std::string &path, const std::string &content) {

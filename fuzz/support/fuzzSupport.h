@@ -16,11 +16,12 @@ namespace fuzz {
 void installSafeSeams();
 // The temporary directory of this process.
 const std::string &workDirectory();
-// Points the library and the agent at root (a directory under workDirectory()).
+// Points the library and the agent at root (a directory under workDirectory())
+// with the refusing runner.
 void useDeviceRoot(const std::string &root);
-// Builds a simulated device in workDirectory()/device and points the library,
-// the agent and the command runner (one that runs nothing on it) there;
-// returns its root. Aborts when the device cannot be built.
+// Builds a simulated device in workDirectory()/device and points the library
+// and the agent there with runner (one that runs nothing on it); returns its
+// root. Aborts when the device cannot be built.
 std::string useSimulatedDevice(int (*runner)(const char *commandLine));
 // The input as a command file, parsed as the agent parses one; null with the
 // reason in *error when the agent would refuse it.

@@ -44,7 +44,4 @@ AssetRecord newAssetRecord(unsigned char requestBits);
 // The security key as the record's key slot holds it: 4 bytes, low first.
 uint32_t keyOf(const unsigned char *bytes);
 
-// Copies text into a fixed field of size bytes, cut to fit, NUL-terminated.
-void copyText(char *field, size_t size, const char *text);
-
 }  // namespace assets

@@ -16,17 +16,6 @@
 
 namespace assets {
 
-void copyText(char *field, size_t size, const char *text) {
-    if (size == 0) {
-        return;
-    }
-    size_t length = text != nullptr ? ::strnlen(text, size - 1) : 0;
-    if (length > 0) {
-        std::memcpy(field, text, length);
-    }
-    field[length] = '\0';
-}
-
 int readCommandOutput(const char *command, char *output) {
     // Made afresh: what stood at that name must not receive the output.
     std::string error;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "assets/assetsInternal.h"
+#include "fixedFields.h"
 #include "ixo/assets.h"
 #include "log.h"
 
@@ -35,7 +36,7 @@ void storeOutput(const char *command, char *field) {
     if (assets::readCommandOutput(command, output) != 0) {
         output[0] = '\0';
     }
-    assets::copyText(field, IXO_TEXT_FIELD_SIZE, output);
+    fields::copyText(field, IXO_TEXT_FIELD_SIZE, output);
 }
 
 uint32_t numberOutput(const char *command) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "assets/assetsInternal.h"
+#include "fixedFields.h"
 #include "ixo/assets.h"
 #include "log.h"
 
@@ -32,7 +33,7 @@ WriteableMediaEntry *addEntry(PlatformData *platformData, const char *deviceName
         IXO_LOG(IXO_ERROR, "could not add a writeable media entry for %s", deviceName);
         return nullptr;
     }
-    assets::copyText(entry->deviceName, sizeof entry->deviceName, deviceName);
+    fields::copyText(entry->deviceName, sizeof entry->deviceName, deviceName);
     return entry;
 }
 

@@ -12,7 +12,7 @@ namespace commands {
 
 namespace {
 
-char *copyText(const char *text) {
+char *duplicateText(const char *text) {
     if (text == nullptr) {
         return nullptr;
     }
@@ -28,10 +28,10 @@ char *copyText(const char *text) {
 void setFailure(char **errorClass, char **message, const char *errorClassText,
                 const char *messageText) {
     if (errorClass != nullptr) {
-        *errorClass = copyText(errorClassText);
+        *errorClass = duplicateText(errorClassText);
     }
     if (message != nullptr) {
-        *message = copyText(messageText);
+        *message = duplicateText(messageText);
     }
 }
 

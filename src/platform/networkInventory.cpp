@@ -30,7 +30,7 @@ void addListValues(int registry, const char *section, const char *const *keys, s
             continue;
         }
         // Every list entry begins with its text.
-        copyText(reinterpret_cast<char *>(entry), IXO_TEXT_FIELD_SIZE, value);
+        fields::copyText(reinterpret_cast<char *>(entry), IXO_TEXT_FIELD_SIZE, value);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "fixedFields.h"
 #include "ixo/platform_data.h"
 #include "ixo/registry.h"
 
@@ -24,10 +25,9 @@ std::string fieldText(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
 }
 // Copies text into a fixed field, cut to fit and always terminated.
-void copyText(char *field, size_t size, const char *text);
 template <size_t N>
 void copyField(char (&field)[N], const char *text) {
-    copyText(field, N, text);
+    fields::copyText(field, N, text);
 }
 
 // ---- registry ------------------------------------------------------------------

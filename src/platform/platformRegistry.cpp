@@ -1,5 +1,4 @@
-// Registry reads and writes of the platform subsystem, and copies into the
-// record's fixed fields.
+// Registry reads and writes of the platform subsystem.
 #define IXO_MODULE "DeviceAsset"
 
 #include "log.h"
@@ -9,17 +8,6 @@ namespace platform {
 
 const char kTemporaryRegistry[] = "/tmp/system.conf";
 const char kPersistentRegistry[] = "/home/root/system.conf";
-
-void copyText(char *field, size_t size, const char *text) {
-    if (field == nullptr || size == 0) {
-        return;
-    }
-    size_t length = text != nullptr ? strnlen(text, size - 1) : 0;
-    if (length > 0) {
-        std::memcpy(field, text, length);
-    }
-    field[length] = '\0';
-}
 
 bool readValue(int registry, const char *section, const char *key, RegistryValue &value,
                const char *defaultValue) {

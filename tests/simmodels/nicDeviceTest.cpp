@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "sim/attach.h"
 #include "tests/simmodels/nicDrivers.h"
 
 namespace {
@@ -198,6 +199,23 @@ TEST_F(NicDeviceTest, OneControllerOnTheBusAtATime) {
 
     sim::resetPortBus();
     EXPECT_TRUE(sim::attachNicModel(other, &error)) << error;
+    support::removeTree(other);
+}
+
+// A program that moves on to another device (the inventory benchmark does)
+// must find that device's controller on the bus, not the last one's.
+TEST_F(NicDeviceTest, AttachingADeviceTakesTheLastDevicesControllerOffTheBus) {
+    std::string error;
+    ASSERT_TRUE(sim::attachNicModel(root, &error)) << error;
+    ASSERT_NE(bus().in8(0xe474), 0xFF) << "the Rhine answers";
+    std::string other = support::makeTempDir("other-device-");
+    ASSERT_TRUE(sim::buildDevice(other, &error)) << error;
+    ASSERT_TRUE(sim::writeNicDevice(other, "velocity", &error)) << error;
+
+    EXPECT_TRUE(sim::attachDevice(sim::linkedLibrarySeams(), other, sim::recordingRunner, &error))
+        << error;
+    EXPECT_EQ(bus().in8(0xe474), 0xFF) << "the first device's Rhine is off the bus";
+    EXPECT_NE(bus().in8(0xe893), 0xFF) << "the Velocity answers";
     support::removeTree(other);
 }
 

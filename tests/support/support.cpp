@@ -12,7 +12,7 @@
 #include <stdexcept>
 
 #include "host/host.h"
-#include "ixo/seams.h"
+#include "sim/attach.h"
 #include "sim/sim.h"
 #include "tests/support/support_internal.h"
 
@@ -78,9 +78,7 @@ bool exists(const std::string &path) {
 }
 
 void useDeviceRoot(const std::string &root) {
-    ixoSetDeviceRoot(root.c_str());
-    agent::setDeviceRoot(root);
-    sim::setRoot(root);
+    sim::useDeviceRoot(sim::linkedLibrarySeams(), root, sim::recordingRunner);
 }
 
 static void recordSleep(int seconds) {
@@ -149,13 +147,13 @@ void installSafeSeams() {
     }
     // Between tests the root is an empty directory that is no simulated
     // device: the recording runner then runs nothing at all.
-    useDeviceRoot(emptyRoot);
-    ixoSetCommandRunner(sim::recordingRunner);
-    ixoSetPortIo(sim::portBus());
+    std::string error;
+    if (!sim::attachDevice(sim::linkedLibrarySeams(), emptyRoot, sim::recordingRunner, &error)) {
+        throw std::runtime_error(error);
+    }
     agent::setSleepFunction(recordSleep);
     agent::setLogLevel(4);
     logFile = runDir + "/agent.log";
-    std::string error;
     if (!agent::setLogFile(logFile, &error)) {
         throw std::runtime_error(error);
     }

@@ -23,7 +23,8 @@ bool exists(const std::string &path);
 // Text as the content of an XML element (&, < and > escaped).
 std::string xmlText(const std::string &text);
 
-// Points the library, the agent's services and the simulator at root.
+// Points the library, the agent's services and the simulator at root, with
+// the recording runner; the port bus stays as it is.
 void useDeviceRoot(const std::string &root);
 
 // The seconds passed to pSleep since the last clearSleeps(). Waits of one

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/device.h"
-#include "sim/files.h"
+#include "sim/deviceParts.h"
+#include "sim/fileOperations.h"
 #include "sim/sim.h"
 
 namespace sim {

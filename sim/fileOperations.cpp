@@ -1,4 +1,4 @@
-#include "sim/files.h"
+#include "sim/fileOperations.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

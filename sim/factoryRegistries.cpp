@@ -1,7 +1,7 @@
 // The registries a freshly imaged thin client carries: the temporary
 // registry the system builds at boot, the persistent one that configuration
 // changes go to, and the older management add-on's ini file.
-#include "sim/device.h"
+#include "sim/deviceParts.h"
 
 namespace sim {
 

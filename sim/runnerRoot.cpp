@@ -1,3 +1,4 @@
+// The root the simulator's command runners run their lines in.
 #include "sim/sim.h"
 
 namespace sim {

@@ -1,3 +1,4 @@
+// The device root seam: where the host finds a device path's file.
 #define IXO_MODULE "PlatformCommands"
 
 #include <cstring>
