@@ -17,7 +17,7 @@
 #include "host/host.h"
 #include "bench/benchSupport.h"
 #include "ixo/commands.h"
-#include "tests/downloads/testHttpServer.h"
+#include "tests/support/testHttpServer.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ std::string serverScript() {
     std::string self = __FILE__;
     size_t at = self.rfind("bench/downloadBench.cpp");
     std::string top = at == std::string::npos ? std::string() : self.substr(0, at);
-    return top + "tests/downloads/httpServer.py";
+    return top + "tests/support/httpServer.py";
 }
 
 // Writes a file of the given size through a small buffer, so that making it

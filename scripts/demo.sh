@@ -60,7 +60,7 @@ echo "/etc/motd now reads: $(cat "$device/etc/motd")"
 
 say "installOnDevice and uninstallFromDevice, the package served over HTTP on 127.0.0.1"
 samples/addons/makePackages.sh "$work/packages" >/dev/null
-/usr/bin/python3 tests/downloads/httpServer.py --directory "$work/packages" > "$work/port" &
+/usr/bin/python3 tests/support/httpServer.py --directory "$work/packages" > "$work/port" &
 server=$!
 for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$work/port" ] && break; sleep 0.2; done
 port=$(head -n 1 "$work/port")

@@ -1,0 +1,225 @@
+// ixoAgent's command line as a new user meets it: --help everywhere, typing
+// errors, wrong files, values that begin with "-", and values that are not
+// there.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+#include "tests/agent/agentFixture.h"
+#include "tests/support/support.h"
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+namespace {
+
+using e2e::AgentEndToEnd;
+using e2e::AgentRun;
+using Words = std::vector<std::string>;
+
+std::string joined(const Words &words) {
+    std::string text;
+    for (const std::string &word : words) {
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
+}
+
+size_t lines(const std::string &text) { return std::count(text.begin(), text.end(), '\n'); }
+
+TEST_F(AgentEndToEnd, EveryCommandAnswersHelpAndDoesNothingElse) {
+    const std::vector<Words> commands = {
+        {},           {"sim-init"},         {"commands"},           {"run"},
+        {"pending"},  {"resume"},           {"settings"},           {"settings", "get"},
+        {"settings", "set"}, {"settings", "lum"}, {"registry", "get"}, {"registry", "set"},
+        {"network"},  {"eeprom"},           {"eeprom", "set-cmos"}, {"inventory"},
+    };
+    for (const Words &command : commands) {
+        for (const char *flag : {"--help", "-h"}) {
+            Words words = command;
+            words.push_back(flag);
+            AgentRun run = agent(words);
+            std::string name = command.empty() ? "ixoAgent" : "ixoAgent " + joined(command);
+            EXPECT_EQ(run.exitCode, 0) << name << " " << flag << ": " << run.err;
+            EXPECT_THAT(run.out, StartsWith("usage: " + name + " [OPTIONS]")) << flag;
+            EXPECT_THAT(run.err, IsEmpty()) << name << " " << flag;
+        }
+    }
+    // sim-init built no device called "--help", network looked for no
+    // interface on a per-user device built for it.
+    EXPECT_FALSE(support::exists("--help"));
+    EXPECT_FALSE(support::exists("-h"));
+    EXPECT_FALSE(support::exists(work + "/home"));
+}
+
+TEST_F(AgentEndToEnd, VersionNamesTheAgentAndTheLibraryItLoads) {
+    AgentRun run = agent({"--version"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.out, MatchesRegex("ixoAgent [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                      "libIxoPlatformOs [0-9]+\\.[0-9]+\\.[0-9]+ \\(/.*/"
+                                      "libIxoPlatformOs\\.so\\.1\\)\n"));
+    AgentRun missing = agent({"--version", "--library", work + "/missing.so"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.err, HasSubstr("cannot load " + work + "/missing.so"));
+}
+
+TEST_F(AgentEndToEnd, OptionsStandAnywhereAndDoubleDashEndsThem) {
+    initDevice();
+    struct Case {
+        Words words;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {{"settings", "set", "Mode", "--device-root", device, "--", "-fast lane"}, ""},
+        {{"settings", "get", "Mode", "--device-root", device}, "-fast lane\n"},
+        {{"registry", "set", "--device-root", device, "--", "/home/root/system.conf",
+          "Terminal", "name", "-TC"},
+         ""},
+        {{"registry", "get", "/home/root/system.conf", "Terminal", "name", "--device-root",
+          device},
+         "-TC\n"},
+        {{"eeprom", "set-serial", "--log-level", "1", "--device-root", device, "--", "-AB"},
+         "serial number: took (read back \"-AB\")\n"},
+        {{"commands", "--device-root=" + device, "--log-level", "4"}, "deleteFile\n"},
+    };
+    for (const Case &one : cases) {
+        AgentRun run = agent(one.words);
+        EXPECT_EQ(run.exitCode, 0) << joined(one.words) << ": " << run.err;
+        EXPECT_THAT(run.out, HasSubstr(one.out)) << joined(one.words);
+    }
+}
+
+TEST_F(AgentEndToEnd, WrongCommandLinesAreRefusedBeforeAnythingHappens) {
+    std::string fifo = work + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string other = work + "/other";
+    struct Case {
+        Words words;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {{"commands", "--device-root", device, "--bogus"}, "--bogus"},
+        {{"--frobnicate"}, "--frobnicate"},
+        {{"explode"}, "explode"},
+        {{}, "no command given"},
+        {{"--log-level", "loud", "commands"}, "--log-level"},
+        {{"registry", "get", "/tmp/system.conf", "IxoSettings"}, "KEY is required"},
+        {{"settings"}, "(see 'ixoAgent settings --help')"},
+        {{"inventory", "--xml", "all"}, "all"},
+        {{"eeprom", "set-key", "zz"}, "not 'zz'"},
+        {{"eeprom", "set-cmos", work}, work + ": is a directory"},
+        {{"eeprom", "set-cmos", fifo}, fifo + ": is not a regular file"},
+        {{"eeprom", "set-cmos", work + "/absent"}, work + "/absent: cannot open"},
+        {{"--download-password-file", work, "commands"}, work + ": is a directory"},
+        {{"sim-init", "--nic", "e1000", other}, "e1000"},
+        {{"sim-init", "--platform", "Quasar", other}, "Quasar"},
+        {{"--real-device", "--device-root", device, "commands"}, "exclude each other"},
+    };
+    for (const Case &one : cases) {
+        AgentRun run = agent(one.words);
+        EXPECT_EQ(run.exitCode, 2) << joined(one.words);
+        EXPECT_THAT(run.err, StartsWith("ixoAgent: ")) << joined(one.words);
+        EXPECT_THAT(run.err, HasSubstr(one.reason)) << joined(one.words);
+        EXPECT_EQ(lines(run.err), 1u) << run.err;
+        EXPECT_THAT(run.out, IsEmpty()) << joined(one.words);
+    }
+    EXPECT_FALSE(support::exists(device));
+    EXPECT_FALSE(support::exists(other));
+    EXPECT_FALSE(support::exists(work + "/home")) << "the per-user device was built";
+}
+
+TEST_F(AgentEndToEnd, AbsentValuesFailWhileEmptyOnesPrint) {
+    initDevice();
+    struct Case {
+        Words words;
+        int exitCode;
+        std::string out;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"settings", "get", "PendingResponse"}, 0, "\n", ""},
+        {{"settings", "get", "Nope"}, 1, "", "/tmp/system.conf: no such key 'Nope'"},
+        {{"settings", "lum", "Nope"}, 1, "", "no such key 'Nope' in section [lumsettings]"},
+        {{"registry", "get", "/tmp/system.conf", "IxoSettings", "PendingResponse"}, 0, "\n", ""},
+        {{"registry", "get", "/tmp/system.conf", "IxoSettings", "Nope"}, 1, "", "no such key"},
+        {{"registry", "get", "/tmp/system.conf", "Nope", "x"}, 1, "", "no such section [Nope]"},
+        {{"registry", "get", "/etc/none.ini", "A", "b"}, 1, "", "/etc/none.ini: no such file"},
+        {{"registry", "set", "/etc/none.ini", "A", "b", "c"}, 1, "", "no such file (--create"},
+        {{"registry", "get", "/etc/none.ini", "A", "b"}, 1, "", "/etc/none.ini: no such file"},
+        {{"registry", "set", "--create", "/etc/none.ini", "A", "b", "c"}, 0, "", ""},
+        {{"registry", "get", "/etc/none.ini", "A", "b"}, 0, "c\n", ""},
+    };
+    for (const Case &one : cases) {
+        Words words = {"--device-root", device};
+        words.insert(words.end(), one.words.begin(), one.words.end());
+        AgentRun run = agent(words);
+        EXPECT_EQ(run.exitCode, one.exitCode) << joined(one.words) << ": " << run.err;
+        EXPECT_EQ(run.out, one.out) << joined(one.words);
+        EXPECT_THAT(run.err, HasSubstr(one.err)) << joined(one.words);
+    }
+}
+
+TEST_F(AgentEndToEnd, TestModeUsesTheCopiesBesideTheExecutableOrFails) {
+    initDevice();
+    AgentRun run = agent({"--device-root", device, "--test-mode", "registry", "get",
+                          "/tmp/system.conf", "Terminal", "name"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "TC-TEST-0001\n");
+    EXPECT_TRUE(support::exists(work + "/home/.v6_test_dir/dummy.control"));
+
+    // No copy can be made under a HOME that lies below a file.
+    support::writeFile(work + "/file", "");
+    environment = {{"HOME", work + "/file/home"}};
+    AgentRun failed = agent({"--device-root", device, "--test-mode", "settings", "get", "logEnabled"});
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_THAT(failed.err, HasSubstr("--test-mode: the library did not copy"));
+    EXPECT_THAT(failed.out, IsEmpty());
+}
+
+TEST_F(AgentEndToEnd, SimInitOnAFullDiskLeavesNoDevice) {
+    fileSizeLimit = 512 * 1024;  // less than busybox
+    AgentRun init = agent({"sim-init", device});
+    EXPECT_EQ(init.exitCode, 2);
+    EXPECT_THAT(init.err, HasSubstr("cannot build a simulated device in " + device));
+    EXPECT_FALSE(sim::isDevice(device));
+    EXPECT_FALSE(support::exists(device));
+    fileSizeLimit = -1;
+    AgentRun later = agent({"--device-root", device, "commands"});
+    EXPECT_EQ(later.exitCode, 2);
+    EXPECT_THAT(later.err, HasSubstr("is no simulated device"));
+    // Nothing of the failed build is left beside it either.
+    for (const auto &entry : std::filesystem::directory_iterator(work)) {
+        EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr("device"))) << entry.path();
+    }
+}
+
+TEST_F(AgentEndToEnd, DeviceWhoseShellCannotStartRunsNoCommand) {
+    initDevice();
+    support::writeFile(device + "/var/log/old-agent.log", "x");
+    ASSERT_EQ(unlink((device + "/bin/sh").c_str()), 0);
+    AgentRun run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_THAT(run.err, HasSubstr("the shell of the simulated device in " + device +
+                                   " does not start"));
+    EXPECT_THAT(run.out, Not(HasSubstr("result:")));
+    EXPECT_TRUE(support::exists(device + "/var/log/old-agent.log"));
+
+    // A refresh puts the shell back.
+    ASSERT_EQ(agent({"sim-init", device}).exitCode, 0);
+    run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("result: 0"));
+}
+
+}  // namespace

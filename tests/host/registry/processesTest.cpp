@@ -1,0 +1,304 @@
+// Several processes on one registry: concurrent writers lose no update, a
+// writer killed at any moment leaves a whole old or new file, and neither a
+// local user nor a writer that hangs holds the others up for ever.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/registry/registryStore.h"
+#include "tests/host/registry/registryTestSupport.h"
+
+namespace {
+
+const char kRegistry[] = "/temp/crash/system.conf";
+constexpr int kKeys = 4;
+
+std::string key(int i) { return "key" + std::to_string(i); }
+
+// The registry once the first done keys hold round and the others round - 1.
+std::string roundsText(const std::string &head, long round, int done) {
+    std::string text = head + "[crash]\n";
+    for (int i = 0; i < kKeys; ++i) {
+        text += key(i) + "=round-" + std::to_string(i < done ? round : round - 1) + "\n";
+    }
+    return text;
+}
+
+class RegistryProcesses : public registrytest::RegistryTest {
+protected:
+    void SetUp() override {
+        registrytest::RegistryTest::SetUp();
+        ASSERT_EQ(mkdir(hostPath("/temp/crash").c_str(), 0755), 0);
+    }
+
+    std::vector<std::string> listing() const {
+        std::vector<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(hostPath("/temp/crash"))) {
+            names.push_back(entry.path().filename());
+        }
+        return names;
+    }
+
+    // Writers go key by key, round by round: the keys hold round N up to some
+    // key and round N-1 after it. Anything else is a lost, mixed or torn write.
+    long checkRounds(const std::string &head) const {
+        const std::string content = support::readFile(hostPath(kRegistry));
+        size_t at = content.find("key0=round-");
+        long round = at == std::string::npos ? -1 : std::atol(content.c_str() + at + 11);
+        for (int done = 1; done <= kKeys; ++done) {
+            if (content == roundsText(head, round, done)) {
+                return round;
+            }
+        }
+        ADD_FAILURE() << content;
+        return -1;
+    }
+};
+
+// Runs in a child: finishes the round a killed writer left half done, then
+// goes on, telling readyFd once it has written a new value.
+[[noreturn]] void writeRoundsForever(int readyFd) {
+    int handle = reg_open(kRegistry);
+    char value[1024];
+    if (handle <= 0 || reg_get(handle, value, "crash", "key0", nullptr) != 0) {
+        _exit(2);
+    }
+    for (long round = std::strtol(value + 6, nullptr, 10);; ++round) {
+        std::string text = "round-" + std::to_string(round);
+        for (int i = 0; i < kKeys; ++i) {
+            if (reg_set(handle, "crash", key(i).c_str(), text.c_str()) != 0) {
+                _exit(3);
+            }
+            if (readyFd >= 0 && text != value) {
+                if (write(readyFd, "!", 1) != 1) {
+                    _exit(4);
+                }
+                close(readyFd);
+                readyFd = -1;
+            }
+        }
+    }
+}
+
+TEST_F(RegistryProcesses, ConcurrentWritersLoseNoUpdate) {
+    const int kEach = 20;
+    support::writeFile(hostPath(kRegistry), "[shared]\n");
+    int gate[2];
+    ASSERT_EQ(pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (const char *prefix : {"a", "b"}) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            char go;
+            close(gate[1]);
+            int handle = read(gate[0], &go, 1) == 0 ? reg_open(kRegistry) : 0;
+            for (int i = 0; handle > 0 && i < kEach; ++i) {
+                std::string name = prefix + std::to_string(i);
+                if (reg_set(handle, "shared", name.c_str(), name.c_str()) != 0) {
+                    _exit(3);
+                }
+            }
+            _exit(handle > 0 ? 0 : 2);
+        }
+        children.push_back(child);
+    }
+    close(gate[0]);
+    close(gate[1]);  // both start at once
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    int handle = reg_open(kRegistry);
+    for (int i = 0; i < 2 * kEach; ++i) {
+        std::string name = (i < kEach ? "a" : "b") + std::to_string(i % kEach);
+        EXPECT_EQ(get(handle, "shared", name.c_str()), name);
+    }
+    reg_close(handle);
+}
+
+TEST_F(RegistryProcesses, KilledWriterLeavesOldOrNewFile) {
+    const std::string head = "# kept as it is\n[other]\nkeep=yes\n\n";
+    support::writeFile(hostPath(kRegistry), roundsText(head, 0, kKeys));
+    std::mt19937 random(4242);
+    int strays = 0;
+    for (int kill = 0; kill < 40 && !HasFailure(); ++kill) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            writeRoundsForever(ready[1]);
+        }
+        close(ready[1]);
+        char byte;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the writer did not start";
+        close(ready[0]);
+        usleep(random() % 20001);
+        ASSERT_EQ(::kill(child, SIGKILL), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
+
+        checkRounds(head);
+        int temps = 0;
+        for (const std::string &name : listing()) {
+            bool temp = name.rfind(".system.conf.tmp", 0) == 0 && name.size() == 22;
+            temps += temp;
+            EXPECT_TRUE(name == "system.conf" || temp) << name;
+        }
+        EXPECT_LE(temps, 1);
+        strays += temps;
+    }
+    // Each writer finished at least one new value before it was killed.
+    EXPECT_GE(checkRounds(head), 40);
+    // The next write clears what the last killed writer left.
+    int handle = reg_open(kRegistry);
+    ASSERT_EQ(reg_set(handle, "other", "keep", "still"), 0);
+    reg_close(handle);
+    EXPECT_THAT(listing(), ::testing::ElementsAre("system.conf"));
+    RecordProperty("stray_temp_files", strays);
+}
+
+class RegistryLock : public registrytest::RegistryTest {
+protected:
+    void SetUp() override {
+        registrytest::RegistryTest::SetUp();
+        savedWait = agent::registryLockWait();
+        agent::setRegistryLockWait(kWait);
+    }
+    void TearDown() override {
+        agent::setRegistryLockWait(savedWait);
+        registrytest::RegistryTest::TearDown();
+    }
+
+    // Runs hold in a child that reports on ready, then keeps what it holds
+    // until it is killed. False when it ended before it was ready.
+    template <typename Hold>
+    bool startHolder(pid_t *child, Hold hold, bool asLocalUser) {
+        int ready[2];
+        if (pipe(ready) != 0) {
+            return false;
+        }
+        auto work = [&] {
+            close(ready[0]);
+            int result = hold();
+            if (result == 0 && write(ready[1], "!", 1) == 1) {
+                pause();
+            }
+            return result;
+        };
+        if (asLocalUser) {
+            *child = support::startAsLocalUser(work);
+        } else {
+            *child = fork();
+            if (*child == 0) {
+                _exit(work());
+            }
+        }
+        close(ready[1]);
+        char byte;
+        bool started = read(ready[0], &byte, 1) == 1;
+        close(ready[0]);
+        if (!started) {
+            ADD_FAILURE() << "the holder ended: " << support::waitForLocalUser(*child);
+        }
+        return started;
+    }
+
+    static constexpr std::chrono::milliseconds kWait{400};
+    std::chrono::milliseconds savedWait{};
+};
+
+TEST_F(RegistryLock, LocalUserHoldingOldOrNewLockNamesCannotHoldUpAWrite) {
+    int handle = openWith("[IxoSettings]\nMode=old\n");
+    ASSERT_EQ(reg_set(handle, "IxoSettings", "Mode", "first"), 0);
+    const std::string folder = hostPath("/home/root/.registry-locks");
+    std::vector<std::string> locks;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        locks.push_back(folder + "/" + entry.path().filename().string());
+    }
+    EXPECT_EQ(locks.size(), 1u);
+    support::openToLocalUsers(hostPath("/tmp"));
+    support::openToLocalUsers(hostPath("/home/root"));
+
+    pid_t user = -1;
+    ASSERT_TRUE(startHolder(
+        &user,
+        [&] {
+            // The lock file writers used to take beside the registry, in /tmp:
+            // made or opened for reading, which is all flock needs.
+            int planted =
+                open(hostPath("/tmp/.system.conf.lock").c_str(), O_RDONLY | O_CREAT, 0666);
+            if (planted < 0 || flock(planted, LOCK_EX) != 0) {
+                return 1;
+            }
+            // The locks of today cannot be opened, so cannot be held.
+            for (const std::string &lock : locks) {
+                if (open(lock.c_str(), O_RDONLY) >= 0 || errno != EACCES) {
+                    return 2;
+                }
+            }
+            if (open(folder.c_str(), O_RDONLY | O_DIRECTORY) >= 0 || errno != EACCES) {
+                return 3;
+            }
+            return 0;
+        },
+        true));
+
+    EXPECT_EQ(reg_set(handle, "IxoSettings", "Mode", "second"), 0);
+    EXPECT_EQ(get(handle, "IxoSettings", "Mode"), "second");
+    support::stopLocalUser(user);
+    reg_close(handle);
+}
+
+TEST_F(RegistryLock, WriterHungWithTheLockFailsTheNextWriteInBoundedTime) {
+    int handle = openWith("[IxoSettings]\nMode=old\n");
+    pid_t writer = -1;
+    ASSERT_TRUE(startHolder(
+        &writer,
+        [] {
+            agent::registry::RegistryPath path;
+            agent::registry::Fd lock;
+            std::string error;
+            bool locked = agent::registry::resolveRegistryPath("/tmp/system.conf", &path, &error) &&
+                          agent::registry::lockRegistry(path, &lock, &error);
+            // The descriptor stays open in the child: the lock is held.
+            lock.fd = -1;
+            return locked ? 0 : 1;
+        },
+        false));
+
+    support::clearLog();
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(reg_set(handle, "IxoSettings", "Mode", "new"), -1);
+    auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, kWait);
+    EXPECT_LT(waited, kWait + std::chrono::seconds(3));
+    EXPECT_THAT(support::logText(),
+                ::testing::HasSubstr("registry '/tmp/system.conf' stays locked by another "
+                                     "writer: gave up after 400 ms"));
+    EXPECT_EQ(support::readFile(file()), "[IxoSettings]\nMode=old\n");
+
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(reg_set(handle, "IxoSettings", "Mode", "new"), 0);
+    reg_close(handle);
+}
+
+}  // namespace

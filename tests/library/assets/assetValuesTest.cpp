@@ -1,0 +1,266 @@
+// The asset services on the simulated controllers: serial number, security
+// key and CMOS block per family, the SMBIOS key, the fixed keys of the M
+// CLASS devices, and the failures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "ixo/assets.h"
+#include "tests/support/assetsTestSupport.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+uint32_t keyAt(const std::vector<uint8_t> &eeprom, int offset) {
+    return static_cast<uint32_t>(eeprom[offset]) | static_cast<uint32_t>(eeprom[offset + 1]) << 8 |
+           static_cast<uint32_t>(eeprom[offset + 2]) << 16 |
+           static_cast<uint32_t>(eeprom[offset + 3]) << 24;
+}
+
+std::string eepromText(const std::vector<uint8_t> &eeprom, int offset, int length) {
+    return std::string(eeprom.begin() + offset, eeprom.begin() + offset + length);
+}
+
+using AssetValuesTest = assets_test::AssetDeviceTest;
+
+TEST_F(AssetValuesTest, ReadsSerialAndKeyTextPerFamily) {
+    // Key and serial offsets; -1: not read, the slot keeps its fill.
+    const std::tuple<const char *, int, int, char> layouts[] = {{"rhine", 44, 52, 0},
+                                                                 {"velocity", 44, 52, 0},
+                                                                 {"jmicron", 0x50, -1, '\0'},
+                                                                 {"realtek", -1, -1, '\xFF'}};
+    for (const auto &[family, keyOffset, serialOffset, fill] : layouts) {
+        SCOPED_TRACE(family);
+        useController(family);
+        std::vector<uint8_t> eeprom = sim::nicEeprom(root);
+        record = PlatformData{};
+        std::memset(record.serialNumber, 'x', 40);
+        ASSERT_EQ(getEpromAssets(&record), 0);
+        char expectedKey[16];
+        std::snprintf(expectedKey, sizeof expectedKey, "%08X",
+                      keyOffset >= 0 ? keyAt(eeprom, keyOffset) : 0xFFFFFFFFu);
+        EXPECT_STREQ(record.securityKey, expectedKey);
+        EXPECT_EQ(std::string(record.serialNumber, 13),
+                  (serialOffset >= 0 ? eepromText(eeprom, serialOffset, 12)
+                                     : std::string(12, fill)) +
+                      '\0');
+        EXPECT_EQ(assets_test::logCount(std::string("[3] Security key = ") + expectedKey), 1);
+        // The serial number's buffer takes exactly twelve bytes.
+        char buffer[16];
+        std::memset(buffer, '#', sizeof buffer);
+        ASSERT_EQ(returnSerialNumber(buffer), 0);
+        EXPECT_EQ(std::string(buffer, 16), std::string(record.serialNumber, 12) + "####");
+        support::clearLog();
+        sim::resetPortBus();
+    }
+}
+
+TEST_F(AssetValuesTest, UpdatedKeyReadsBackWithLeadingZeros) {
+    const std::pair<const char *, int> families[] = {
+        {"rhine", 44}, {"velocity", 44}, {"jmicron", 0x50}, {"realtek", -1}};
+    for (const auto &[family, keyOffset] : families) {
+        SCOPED_TRACE(family);
+        useController(family);
+        std::vector<uint8_t> before = sim::nicEeprom(root);
+        ASSERT_EQ(updateSecurityKey(0x0000BEEFu), 0);
+        if (keyOffset < 0) {
+            // The Realtek's EEPROM is never driven: the key still reads as all ones.
+            EXPECT_EQ(returnSecurityKey(), 0xFFFFFFFFu);
+            EXPECT_EQ(sim::nicEeprom(root), before);
+            continue;
+        }
+        ASSERT_EQ(getEpromAssets(&record), 0);
+        EXPECT_STREQ(record.securityKey, "0000BEEF");
+        ASSERT_EQ(updateSecurityKey(0xA1B2C3D4u), 0);
+        EXPECT_EQ(returnSecurityKey(), 0xA1B2C3D4u);
+        EXPECT_EQ(keyAt(sim::nicEeprom(root), keyOffset), 0xA1B2C3D4u);
+        sim::resetPortBus();
+    }
+}
+
+TEST_F(AssetValuesTest, SetStoresTheRecordsSerialAndKeyText) {
+    useController("rhine");
+    std::strcpy(record.serialNumber, "SN123456789XYZ");
+    std::strcpy(record.securityKey, "00c0ffee");
+    ASSERT_EQ(setEpromAssets(&record), 0);
+    std::vector<uint8_t> eeprom = sim::nicEeprom(root);
+    EXPECT_EQ(keyAt(eeprom, 44), 0x00C0FFEEu);
+    EXPECT_EQ(eepromText(eeprom, 52, 11), "SN123456789");
+    // The record holds the values written, as text.
+    EXPECT_STREQ(record.securityKey, "00C0FFEE");
+    EXPECT_STREQ(record.serialNumber, "SN123456789");
+    EXPECT_EQ(assets_test::logCount("[3] 00C0FFEE"), 1);
+
+    // A shorter serial number is stored with zeros after it.
+    std::strcpy(record.serialNumber, "AB12");
+    std::strcpy(record.securityKey, "DEADBEEF");
+    ASSERT_EQ(setEpromAssets(&record), 0);
+    EXPECT_EQ(eepromText(sim::nicEeprom(root), 52, 11), std::string("AB12\0\0\0\0\0\0\0", 11));
+    EXPECT_STREQ(record.serialNumber, "AB12");
+    EXPECT_EQ(returnSecurityKey(), 0xDEADBEEFu);
+}
+
+TEST_F(AssetValuesTest, SetRefusesAKeyTextThatIsNotEightHexDigits) {
+    useController("rhine");
+    std::vector<uint8_t> before = sim::nicEeprom(root);
+    for (const char *key : {"", "1234567", "123456789", "12345G78", "0x123456", " 1234567",
+                            "1234567\n", "-1234567"}) {
+        SCOPED_TRACE(key);
+        std::strcpy(record.serialNumber, "SN123456789");
+        std::strcpy(record.securityKey, key);
+        support::clearLog();
+        EXPECT_EQ(setEpromAssets(&record), -1);
+        EXPECT_EQ(assets_test::logCount("is not 8 hexadecimal digits: nothing written"), 1);
+        EXPECT_STREQ(record.securityKey, key);
+    }
+    // A key field without a terminator in its first 1024 bytes is refused too.
+    std::memset(record.securityKey, 'A', sizeof record.securityKey);
+    EXPECT_EQ(setEpromAssets(&record), -1);
+    EXPECT_EQ(sim::nicEeprom(root), before);
+    EXPECT_EQ(sim::nicStats().eepromWrites, 0u);
+}
+
+TEST_F(AssetValuesTest, CmosBlockPerFamily) {
+    unsigned char block[IXO_CMOS_READ_SIZE + 4];
+    unsigned char update[IXO_CMOS_WRITE_SIZE];
+    std::memset(update, 0x42, sizeof update);
+    // The Realtek's image is not read from the device: all ones.
+    const std::pair<std::string, unsigned char> families[] = {
+        {"realtek", 0xFF}, {"rhine", 0x00}, {"jmicron", 0x00}};
+    for (const auto &[family, fill] : families) {
+        SCOPED_TRACE(family);
+        useController(family);
+        std::memset(block, 0x5A, sizeof block);
+        ASSERT_EQ(returnCMOSValue(block), 0);
+        EXPECT_EQ(std::vector<unsigned char>(block, block + IXO_CMOS_READ_SIZE),
+                  std::vector<unsigned char>(IXO_CMOS_READ_SIZE, fill));
+        EXPECT_EQ(block[IXO_CMOS_READ_SIZE], 0x5A);
+        if (family == "realtek") {
+            std::vector<uint8_t> before = sim::nicEeprom(root);
+            EXPECT_EQ(updateCMOSValue(update), 0);
+            EXPECT_EQ(sim::nicEeprom(root), before);
+        }
+        sim::resetPortBus();
+    }
+    // On a VIA controller the block changes no value, but the EEPROM is
+    // written again with its checksums.
+    useController("rhine");
+    std::vector<uint8_t> before = sim::nicEeprom(root);
+    ASSERT_EQ(updateCMOSValue(update), 0);
+    std::vector<uint8_t> after = sim::nicEeprom(root);
+    EXPECT_EQ(keyAt(after, 44), keyAt(before, 44));
+    EXPECT_EQ(eepromText(after, 52, 12), eepromText(before, 52, 12));
+    EXPECT_GT(sim::nicStats().eepromWrites, 0u);
+}
+
+TEST_F(AssetValuesTest, SmbiosKeyWhenTheSettingSaysSo) {
+    removeController();
+    setOemStrings({"tyvo-securitykey=0A1B2C3D", "tpm=01"});
+    setSmbiosFlag("1");
+    EXPECT_EQ(returnSecurityKey(), 0x0A1B2C3Du);
+    EXPECT_EQ(assets_test::logCount("[3] Reading from SMBIOS: Security key 0A1B2C3D"), 1);
+    EXPECT_EQ(sim::portAccesses(), 0u);
+    EXPECT_TRUE(sim::ioplCalls().empty());
+
+    // With a controller the setting still decides: 1, true or yes in any case.
+    useController("rhine");
+    uint32_t eepromKey = keyAt(sim::nicEeprom(root), 44);
+    const std::pair<const char *, uint32_t> settings[] = {
+        {"1", 0x0A1B2C3Du}, {"true", 0x0A1B2C3Du}, {"YES", 0x0A1B2C3Du}, {"0", eepromKey},
+        {"no", eepromKey},  {"", eepromKey},       {"2", eepromKey}};
+    for (const auto &[value, key] : settings) {
+        setSmbiosFlag(value);
+        EXPECT_EQ(returnSecurityKey(), key) << value;
+    }
+
+    // A key text that is not 8 digits converts to 0, with the agent's error.
+    setSmbiosFlag("true");
+    setOemStrings({"tyvo-securitykey=XYZ"});
+    support::clearLog();
+    EXPECT_EQ(returnSecurityKey(), 0u);
+    EXPECT_EQ(assets_test::logCount("is not 8 hexadecimal digits"), 1);
+}
+
+TEST_F(AssetValuesTest, FixedKeysOfTheMakersMClassWhenTheEepromCannotBeRead) {
+    removeController();
+    setMakerAndModel("TYVO", "M CLASS MT410");
+    const std::pair<std::vector<sim::PartitionEntry>, uint32_t> layouts[] = {
+        {{{0, 0, 0x52, 63, 100}, {1, 0x80, 0x07, 163, 100}}, 0x4E2B7C13u},
+        {{{0, 0, 0x52, 63, 100}, {1, 0x80, 0x83, 163, 100}}, 0x71D0A95Eu},
+        {{{0, 0x80, 0x0B, 63, 100}}, 0x2C86F3B4u},
+        {{{0, 0x80, 0x83, 63, 100}}, 0x93A15D27u},
+        {{{0, 0x80, 0x07, 63, 100}}, 0u},
+    };
+    for (const auto &[layout, key] : layouts) {
+        writeDrive("/dev/sda", layout);
+        support::clearLog();
+        EXPECT_EQ(returnSecurityKey(), key) << std::hex << key;
+        EXPECT_EQ(assets_test::logCount("[3] not able to read Eeprom Asset Values"), 1);
+    }
+    removeDeviceFile("/tmp/FixedDevice");
+    EXPECT_EQ(returnSecurityKey(), 0u);
+
+    // Maker and model are compared by their first 4 and 7 characters.
+    writeDrive("/dev/sda", {{0, 0x80, 0x83, 63, 100}});
+    writeDeviceFile("/tmp/FixedDevice", "sda\n");
+    const std::tuple<const char *, const char *, uint32_t> devices[] = {
+        {"Norv", "M CLASS MT410", 1u}, {"TYVO", "H CLASS HT520", 1u},
+        {"tyvo", "M CLASS MT410", 1u}, {"TYVO", "M CLAS", 1u},
+        {"TYVO Corp.", "M CLASSIC", 0x93A15D27u}};
+    for (const auto &[maker, model, key] : devices) {
+        setMakerAndModel(maker, model);
+        EXPECT_EQ(returnSecurityKey(), key) << maker << " " << model;
+    }
+}
+
+TEST_F(AssetValuesTest, FailedTransfersLeaveBuffersAndReportTheirMessages) {
+    removeController();
+    std::strcpy(record.serialNumber, "KEEP");
+    std::strcpy(record.securityKey, "KEEPKEY");
+    EXPECT_EQ(getEpromAssets(&record), -1);
+    EXPECT_STREQ(record.serialNumber, "KEEP");
+    EXPECT_STREQ(record.securityKey, "KEEPKEY");
+    EXPECT_EQ(assets_test::logCount("[3] not able to read Eeprom Asset Values"), 1);
+
+    char serial[12];
+    std::memset(serial, '#', sizeof serial);
+    EXPECT_EQ(returnSerialNumber(serial), -1);
+    EXPECT_EQ(std::string(serial, 12), std::string(12, '#'));
+    unsigned char block[IXO_CMOS_READ_SIZE] = {7};
+    EXPECT_EQ(returnCMOSValue(block), -1);
+    EXPECT_EQ(block[0], 7);
+    EXPECT_EQ(updateCMOSValue(block), -1);
+    EXPECT_EQ(assets_test::logCount("[3]  writeEepromAssetValues KORVEL falied"), 1);
+    EXPECT_EQ(updateSecurityKey(1), -1);
+
+    std::strcpy(record.serialNumber, "SN123456789");
+    std::strcpy(record.securityKey, "12345678");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(setEpromAssets(&record), -1);
+    EXPECT_THAT(::testing::internal::GetCapturedStdout(),
+                HasSubstr("not able to read Eeprom Asset Values:\n"));
+    EXPECT_STREQ(record.securityKey, "12345678");
+
+    EXPECT_EQ(getEpromAssets(nullptr), -1);
+    EXPECT_EQ(setEpromAssets(nullptr), -1);
+    EXPECT_EQ(returnSerialNumber(nullptr), -1);
+    EXPECT_EQ(returnCMOSValue(nullptr), -1);
+    EXPECT_EQ(updateCMOSValue(nullptr), -1);
+}
+
+TEST_F(AssetValuesTest, NoIoPrivilegeIsAFailedTransfer) {
+    useController("rhine");
+    sim::failIopl(true);
+    EXPECT_EQ(getEpromAssets(&record), -1);
+    EXPECT_EQ(updateSecurityKey(5), -1);
+    sim::failIopl(false);
+    EXPECT_EQ(getEpromAssets(&record), 0);
+}
+
+}  // namespace

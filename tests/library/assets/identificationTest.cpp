@@ -1,0 +1,184 @@
+// The identification that reads the device: maker and model, the TPM flag,
+// the OEM strings through dmidecode, the fixed drive and the platform type
+// its partition table gives.
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "ixo/assets.h"
+#include "tests/support/assetsTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::MatchesRegex;
+
+namespace {
+
+class IdentificationTest : public assets_test::AssetDeviceTest {
+protected:
+    std::set<std::string> tmpEntries() {
+        std::set<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(hostPath("/tmp"))) {
+            names.insert(entry.path().filename());
+        }
+        return names;
+    }
+};
+
+TEST_F(IdentificationTest, NorvBrandNeedsTheMakerAndOneOfTwoModels) {
+    const std::tuple<const char *, const char *, int> cases[] = {
+        {"Norv", "Lumora KT-4120", 1},        {"Norv", "Lumora KT-4080", 1},
+        {"Norvelle Systems", "Lumora KT-4120 rev B", 1},
+        {"norv", "Lumora KT-4120", 0},        {"Norv", "Lumora KT-4100", 0},
+        {"Norv", "lumora KT-4120", 0},        {"Nor", "Lumora KT-4120", 0},
+        {"TYVO", "Lumora KT-4080", 0},
+    };
+    for (const auto &[maker, model, expected] : cases) {
+        setMakerAndModel(maker, model);
+        EXPECT_EQ(isThisNorvPlatform(), expected) << maker << " / " << model;
+    }
+    removeDeviceFile("/sys/class/dmi/id/sys_vendor");
+    removeDeviceFile("/sys/class/dmi/id/product_name");
+    EXPECT_EQ(isThisNorvPlatform(), 0);
+}
+
+TEST_F(IdentificationTest, TpmFlagIsTheSecondCharacter) {
+    // The OEM strings, the answer and the TPM string logged.
+    const std::tuple<std::vector<std::string>, int, const char *> cases[] = {
+        {{"tpm=01"}, 1, "01"},
+        {{"tpm=11"}, 1, "11"},
+        {{"tpm=X1"}, 1, "X1"},
+        {{"tpm=10"}, 0, "10"},
+        {{"tpm=1"}, 0, "1"},
+        {{"tyvo-securitykey=12345678", "tpm=21 and more text"}, 1, "21 and more"},
+        {{"tyvo-securitykey=12345678"}, 0, ""},
+        {{}, 0, ""},
+        // A longer string is cut to the 12-byte buffer, terminated.
+        {{"tpm=01234567890123456789"}, 1, "01234567890"},
+    };
+    for (const auto &[oem, expected, logged] : cases) {
+        SCOPED_TRACE(oem.empty() ? "" : oem.back());
+        setOemStrings(oem);
+        support::clearLog();
+        EXPECT_EQ(isTPMPresent(), expected);
+        EXPECT_EQ(assets_test::logCount(std::string("[3] TPM string is ") + logged + "\n"), 1);
+    }
+}
+
+TEST_F(IdentificationTest, CiscoIsFoundInTheOemStringsThroughAPrivateCapture) {
+    std::set<std::string> before = tmpEntries();
+    setOemStrings({"Cisco Systems, Inc.", "tpm=01"});
+    EXPECT_EQ(is_Cisco_device(), 1);
+    std::vector<std::string> lines = sim::recordedLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_THAT(lines[0], MatchesRegex("dmidecode -t 11 > /tmp/device_details\\.[A-Za-z0-9]{6}"));
+    EXPECT_THAT(sim::programLog(root), ElementsAre("dmidecode -t 11"));
+    // The capture is gone again, and nothing went to the write-filtered root.
+    EXPECT_EQ(tmpEntries(), before);
+    EXPECT_FALSE(support::exists(hostPath("/bin/device_details")));
+
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"cisco systems", "tpm=01"}, 0}, {{"Built for NetCiscoWorks"}, 1}, {{}, 0}};
+    for (const auto &[oem, expected] : cases) {
+        setOemStrings(oem);
+        EXPECT_EQ(is_Cisco_device(), expected) << (oem.empty() ? "" : oem[0]);
+    }
+    EXPECT_EQ(tmpEntries(), before);
+
+    // No when dmidecode fails or no capture can be made (no /tmp).
+    setOemStrings({"Cisco Systems, Inc."});
+    sim::clearRecordedLines();
+    sim::setKnob(root, "dmidecode.exit", "1");
+    EXPECT_EQ(is_Cisco_device(), 0);
+    sim::removeKnob(root, "dmidecode.exit");
+    support::removeTree(hostPath("/tmp"));
+    EXPECT_EQ(is_Cisco_device(), 0);
+    EXPECT_EQ(sim::recordedLines().size(), 1u);
+}
+
+TEST_F(IdentificationTest, FixedDriveNameIsTheFirstWord) {
+    writeDeviceFile("/tmp/FixedDevice", "  \n\thdc  sda\n");
+    fixedDrive();
+    EXPECT_STREQ(fixedDriveName, "hdc");
+    EXPECT_EQ(assets_test::logCount("[2] Fixed Drive Name: hdc\n"), 1);
+
+    writeDeviceFile("/tmp/FixedDevice", std::string(300, 'x'));
+    fixedDrive();
+    EXPECT_EQ(std::string(fixedDriveName), std::string(127, 'x'));
+
+    removeDeviceFile("/tmp/FixedDevice");
+    fixedDrive();
+    EXPECT_STREQ(fixedDriveName, "");
+    EXPECT_EQ(assets_test::logCount("[2] Error while opening file."), 1);
+
+    writeDeviceFile("/tmp/FixedDevice", "");
+    fixedDrive();
+    EXPECT_STREQ(fixedDriveName, "");
+}
+
+TEST_F(IdentificationTest, PlatformTypeFromTheFixedDrivesPartitionTable) {
+    const std::tuple<uint8_t, uint8_t, int> cases[] = {
+        {0x52, 0x07, 1}, {0x52, 0x0B, 2}, {0x52, 0x83, 2}, {0x52, 0x0C, 0},
+        {0x52, 0x00, 0}, {0x0B, 0x07, 3}, {0x0B, 0x00, 3}, {0x83, 0x52, 4},
+        {0x83, 0x00, 4}, {0x07, 0x52, 0}, {0x00, 0x83, 0}, {0x0C, 0x83, 0},
+    };
+    writeDeviceFile("/tmp/FixedDevice", "hdb\n");
+    for (const auto &[first, second, expected] : cases) {
+        std::vector<sim::PartitionEntry> entries = {{0, 0x80, first, 63, 1000}};
+        if (second != 0) {
+            entries.push_back({1, 0x00, second, 1063, 1000});
+        }
+        writeDrive("/dev/hdb", entries);
+        EXPECT_EQ(getPlatformType(), expected) << std::hex << int(first) << " " << int(second);
+    }
+}
+
+TEST_F(IdentificationTest, PlatformTypeIsZeroWhenTheDriveCannotBeRead) {
+    removeDeviceFile("/tmp/FixedDevice");
+    EXPECT_EQ(getPlatformType(), 0);
+    writeDeviceFile("/tmp/FixedDevice", "sdq\n");
+    EXPECT_EQ(getPlatformType(), 0);
+    // An empty name must not open /dev itself.
+    writeDeviceFile("/tmp/FixedDevice", "");
+    EXPECT_EQ(getPlatformType(), 0);
+    EXPECT_EQ(assets_test::logCount("[3] Error Open Device -1"), 3);
+
+    writeDeviceFile("/tmp/FixedDevice", "sdq\n");
+    writeDeviceFile("/dev/sdq", std::string(300, '\0'));
+    EXPECT_EQ(getPlatformType(), 0);
+    EXPECT_EQ(assets_test::logCount("[1] Can't read the device."), 1);
+}
+
+// Without the power to override file permissions, a drive only the owner
+// may write can still be classified: it is opened read-only.
+TEST_F(IdentificationTest, PlatformTypeOpensTheDriveReadOnly) {
+    writeDeviceFile("/tmp/FixedDevice", "sda\n");
+    writeDrive("/dev/sda", {{0, 0x80, 0x83, 2048, 4096}});
+    ASSERT_EQ(chmod(hostPath("/dev/sda").c_str(), 0444), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (syscall(SYS_capset, &header, data) != 0) {
+            _exit(100);
+        }
+        _exit(getPlatformType());
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 4);
+}
+
+}  // namespace

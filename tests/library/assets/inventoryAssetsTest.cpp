@@ -1,0 +1,219 @@
+// The device inventory getters on the simulated device: what each command
+// line gives, the BIOS vendor lookup, the partitions of the flash and IDE
+// drives, and the sizes.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ixo/assets.h"
+#include "ixo/platform.h"
+#include "ixo/seams.h"
+#include "tests/support/assetsTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+class InventoryAssetsTest : public assets_test::AssetDeviceTest {
+protected:
+    void SetUp() override {
+        assets_test::AssetDeviceTest::SetUp();
+        writeDeviceFile("/proc/meminfo", "MemTotal:        1014564 kB\nMemFree:  612304 kB\n");
+        writeDeviceFile("/proc/cpuinfo",
+                        "processor\t: 0\nvendor_id\t: CentaurHauls\ncpu MHz\t\t: 1000.000\n");
+        // Only the drives each test lays out.
+        for (const char *drive : {"/dev/sda", "/dev/hda", "/dev/hdd"}) {
+            removeDeviceFile(drive);
+        }
+    }
+    // Each entry as "name channel/drive partition boot type start+count".
+    std::vector<std::string> media() const {
+        std::vector<std::string> list;
+        char text[128];
+        for (const WriteableMediaEntry *entry = record.writeableMedia; entry != nullptr;
+             entry = entry->next) {
+            std::snprintf(text, sizeof text, "%.32s %d/%d %d %02X %X %u+%u", entry->deviceName,
+                          entry->ideChannel, entry->ideDrive, entry->partitionNumber,
+                          entry->bootIndicator, entry->partitionType, entry->startSector,
+                          entry->sectorCount);
+            list.emplace_back(text);
+        }
+        return list;
+    }
+};
+
+TEST_F(InventoryAssetsTest, FailedSourcesLeaveTheirFallbacksAndCollectionGoesOn) {
+    removeController();
+    sim::setKnob(root, "sys.exit", "1");
+    removeDeviceFile("/proc/meminfo");
+    ASSERT_EQ(getdeviceAsset(&record), -1);
+    EXPECT_EQ(record.totalMemory, 0u);
+    EXPECT_STREQ(record.platform, "");
+    EXPECT_STREQ(record.biosVersion, "");
+    EXPECT_STREQ(record.biosName, "");
+    EXPECT_STREQ(record.processorType, " CentaurHauls\n");
+    EXPECT_EQ(record.processorSpeed, 1000u);
+    EXPECT_STREQ(record.securityKey, "");
+    EXPECT_EQ(assets_test::logCount("[3] Failed to read Security key and Serial Number"), 1);
+}
+
+int failingRunner(const char *) { return -1; }
+
+TEST_F(InventoryAssetsTest, CommandsThatCannotRunGiveEmptyFields) {
+    useController("rhine");
+    std::strcpy(record.platform, "old");
+    ixoSetCommandRunner(failingRunner);
+    EXPECT_EQ(getdeviceAsset(&record), 0);
+    uint32_t size = 77;
+    EXPECT_EQ(getBiosAsset(&size), -1);
+    EXPECT_EQ(size, 77u);
+    getNetworkAsset(&record);
+    ixoSetCommandRunner(sim::recordingRunner);
+    EXPECT_EQ(record.totalMemory, 0u);
+    EXPECT_STREQ(record.platform, "");
+    EXPECT_STREQ(record.processorType, "");
+    ASSERT_NE(record.networkList, nullptr);
+    EXPECT_STREQ(record.networkList->mac, "");
+}
+
+TEST_F(InventoryAssetsTest, OutputLongerThanTheBufferIsCut) {
+    removeController();
+    std::string longName = "Zinth" + std::string(2000, 'Q') + "\n";
+    sim::setKnob(root, "sys.platform", longName);
+    getdeviceAsset(&record);
+    EXPECT_EQ(std::string(record.platform), longName.substr(0, 511));
+    EXPECT_STREQ(record.biosName, "Phoenix");
+    EXPECT_EQ(assets_test::logCount("output of 'sys get platform' cut to 511 bytes"), 1);
+}
+
+TEST_F(InventoryAssetsTest, BiosVendorByCodenameOrModelName) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"korvel\n", "Insyde"}, {"KORVELX 2", "Insyde"}, {"Milra", "Via"},
+        {"652h zp", "Via"},     {"NPZ", "Award"},  // begins with "NP", which comes first
+        {"npzclass", "Award"},  {"zclass", "Phoenix"},  // rows 9 and 13: the first wins
+        {"HClass", "Phoenix"},  {"lirrane", "Insyde"},  {"Nevika-SST49LF160C", "Phoenix"},
+        {"Quasar", ""},         {"N", ""},              {" Korvel", ""},
+        {"6260KE", ""},         {"", ""},               {nullptr, ""},
+    };
+    for (const auto &[platform, vendor] : cases) {
+        SCOPED_TRACE(platform != nullptr ? platform : "null");
+        char biosName[IXO_TEXT_FIELD_SIZE] = "stale";
+        support::clearLog();
+        getBiosName(biosName, platform);
+        EXPECT_STREQ(biosName, vendor);
+        // Only a platform given but not found is logged.
+        bool unknown = vendor[0] == '\0' && platform != nullptr && platform[0] != '\0';
+        EXPECT_EQ(assets_test::logCount("[1] Could not find biosName"), unknown ? 1 : 0);
+        EXPECT_EQ(support::logText().empty(), !unknown);
+    }
+}
+
+TEST_F(InventoryAssetsTest, NetworkAssetAddsAnInterfaceWithTheFirstMac) {
+    sim::setKnob(root, "ifconfig.out",
+                 "lo        Link encap:Local Loopback  \n"
+                 "wlan0     Link encap:Ethernet  HWaddr 00:1B:8C:2A:61:F4  \n"
+                 "eth0      Link encap:Ethernet  HWaddr 00:40:63:C1:2A:09  \n");
+    getNetworkAsset(&record);
+    getNetworkAsset(&record);
+    ASSERT_NE(record.networkList, nullptr);
+    ASSERT_NE(record.networkList->next, nullptr);
+    EXPECT_EQ(record.networkList->next->next, nullptr);
+    EXPECT_STREQ(record.networkList->mac, "00:1B:8C:2A:61:F4\n");
+    EXPECT_STREQ(record.networkList->next->mac, "00:1B:8C:2A:61:F4\n");
+}
+
+TEST_F(InventoryAssetsTest, FlashPartitionsInTheirEntries) {
+    // No drive: nothing, and no failure.
+    EXPECT_EQ(getSDFlashAsset(&record), 0);
+    EXPECT_THAT(media(), IsEmpty());
+    writeDeviceFile("/dev/sda", std::string(511, '\0'));
+    EXPECT_EQ(getSDFlashAsset(&record), -1);
+    EXPECT_THAT(media(), IsEmpty());
+
+    writeDrive("/dev/sda", {{0, 0x80, 0x83, 2048, 1048576}, {2, 0x00, 0x0B, 1050624, 20480}});
+    ASSERT_EQ(getSDFlashAsset(&record), 0);
+    EXPECT_THAT(media(), ElementsAre("sdflash 0/0 0 80 83 2048+1048576",
+                                     "sdflash 0/0 2 00 B 1050624+20480"));
+    freePlatformData(&record);
+
+    // Without partitions: one entry with only its name.
+    writeDrive("/dev/sda", {});
+    ASSERT_EQ(getSDFlashAsset(&record), 0);
+    EXPECT_THAT(media(), ElementsAre("sdflash 0/0 0 00 0 0+0"));
+}
+
+TEST_F(InventoryAssetsTest, IdeDrivesCarryTheirChannelAndDrive) {
+    writeDrive("/dev/hda", {{1, 0x80, 0x06, 63, 1000881}});
+    writeDrive("/dev/hdd", {});
+    writeDrive("/dev/hdt", {{0, 0x00, 0x83, 63, 500}, {3, 0x80, 0x07, 563, 900}});
+    // No signature: the entry left in the table does not count.
+    writeDrive("/dev/hdk", {{0, 0x80, 0x83, 63, 1000}}, false);
+    writeDeviceFile("/dev/hdm", std::string(100, '\x55'));
+    ASSERT_EQ(getIdeAsset(&record), 0);
+    EXPECT_THAT(media(), ElementsAre("ide 0/0 1 80 6 63+1000881", "ide 1/1 0 00 FFFF 0+0",
+                                     "ide 5/0 0 00 FFFF 0+0", "ide 9/1 0 00 83 63+500",
+                                     "ide 9/1 3 80 7 563+900"));
+}
+
+TEST_F(InventoryAssetsTest, BiosFlashSizeFromProcBiosNeverThroughALinkLeftInTmp) {
+    writeDeviceFile("/proc/bios", "BiosVendor: Phoenix\nMemorySize: 512\n");
+    writeDeviceFile("/home/root/victim", "precious\n");
+    ASSERT_EQ(symlink("/home/root/victim", hostPath("/tmp/output.txt").c_str()), 0);
+    uint32_t size = 0;
+    ASSERT_EQ(getBiosAsset(&size), 0);
+    EXPECT_EQ(size, 512u * 1024u);
+    EXPECT_THAT(sim::recordedLines(),
+                ElementsAre(" grep \"MemorySize:\" < /proc/bios | cut -d \" \" -f 2 > "
+                            "/tmp/output.txt"));
+    EXPECT_EQ(support::readFile(hostPath("/home/root/victim")), "precious\n");
+    struct stat info;
+    ASSERT_EQ(lstat(hostPath("/tmp/output.txt").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+
+    removeDeviceFile("/proc/bios");
+    size = 7;
+    EXPECT_EQ(getBiosAsset(&size), 0);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(getBiosAsset(nullptr), -1);
+}
+
+TEST_F(InventoryAssetsTest, RamSizeIsSysinfosTotal) {
+    unsigned long total = getRamSize();
+    EXPECT_GT(total, 0u);
+    EXPECT_EQ(assets_test::logCount("[3] Total Ram size " + std::to_string(total)), 1);
+}
+
+TEST_F(InventoryAssetsTest, GeometryNeedsADrive) {
+    writeDrive("/dev/sda", {{0, 0x80, 0x83, 2048, 100}});
+    int cylinders = -5, heads = -5, sectors = -5;
+    EXPECT_EQ(getDiskGeometry("/dev/sda", &cylinders, &heads, &sectors), -1);
+    EXPECT_EQ(getDiskGeometry("/dev/sdz", &cylinders, &heads, &sectors), -1);
+    EXPECT_EQ(getDiskGeometry(nullptr, &cylinders, &heads, &sectors), -1);
+    EXPECT_EQ(getDiskGeometry("/dev/sda", nullptr, &heads, &sectors), -1);
+    EXPECT_EQ(cylinders, -5);
+    uint32_t total = 9;
+    EXPECT_EQ(getTotalSectorsInDrive("/dev/sda", &total), -1);
+    EXPECT_EQ(getTotalSectorsInDrive("/dev/sda", nullptr), -1);
+    EXPECT_EQ(total, 9u);
+}
+
+TEST_F(InventoryAssetsTest, NullRecordsAreRefusedAndNothingRuns) {
+    EXPECT_EQ(getPlatformData(nullptr), -1);
+    EXPECT_EQ(assets_test::logCount("[1] Null platformData passed in"), 1);
+    EXPECT_EQ(getdeviceAsset(nullptr), -1);
+    getNetworkAsset(nullptr);
+    EXPECT_EQ(getSDFlashAsset(nullptr), -1);
+    EXPECT_EQ(getIdeAsset(nullptr), -1);
+    EXPECT_EQ(getBiosEepromCmosAsset(nullptr), -1);
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+// "installOnDevice" on the add-on road: download into /tmp, the device's
+// installer with its outcome file, the desktop refresh chosen by the OS
+// version, and the package left or removed.
+#include <fcntl.h>
+
+#include "tests/library/commands/addonTestSupport.h"
+
+using namespace commandtest;
+using namespace addontest;
+
+namespace {
+
+const char helloSource[] = "http://server/addons/HelloAddon.tar";
+const char connectionManagerLine[] = "sudo su -c \"/sbin/conmgr.sh\"";
+
+std::string installLine(const std::string &package) {
+    return "sudo su -c \"LANG=en_US.UTF-8 /sbin/installer/installer.sh -f -p /tmp/ixoAddonPipe -l "
+           "/tmp/" + package + "\"";
+}
+const std::string helloInstallLine = installLine("HelloAddon.tar");
+
+// Writes the installer's outcome itself, byte for byte (null: removes the
+// outcome file), instead of running it.
+const char *outcomeBytes;
+std::string outcomePath;
+int outcomeWritingRunner(const char *line) {
+    if (std::string(line).find("installer.sh") == std::string::npos) {
+        return sim::recordingRunner(line);
+    }
+    if (outcomeBytes != nullptr) {
+        support::writeFile(outcomePath, outcomeBytes);
+    } else {
+        ::unlink(outcomePath.c_str());
+    }
+    return 0;
+}
+
+// What a local user puts at the outcome file's name while the installer
+// runs: each answers "ok" for an install that did not happen.
+enum class Planted { fifo, link, ownFile };
+Planted planted;
+pid_t fifoHolder = -1;
+
+// Run as the local user: its own file saying "ok", or a link to one.
+int plantAnswer() {
+    std::string answer = planted == Planted::ownFile ? outcomePath : outcomePath + "-answer";
+    int fd = open(answer.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 || write(fd, "ok\n", 3) != 3 || close(fd) != 0) {
+        return 1;
+    }
+    return planted == Planted::link ? symlink(answer.c_str(), outcomePath.c_str()) : 0;
+}
+
+// The installer clears its outcome file as it starts, which frees the name
+// for a moment, and then fails without a word.
+int answerPlantingRunner(const char *line) {
+    if (std::string(line).find("installer.sh") == std::string::npos) {
+        return sim::recordingRunner(line);
+    }
+    ::unlink(outcomePath.c_str());
+    if (planted != Planted::fifo) {
+        EXPECT_EQ(support::runAsLocalUser(plantAnswer), 0);
+        return 0;
+    }
+    // The FIFO's holder stays, so that a reader finds the answer waiting.
+    int ready[2];
+    EXPECT_EQ(pipe(ready), 0);
+    fifoHolder = support::startAsLocalUser([&] {
+        int fd = -1;
+        if (mkfifo(outcomePath.c_str(), 0666) != 0 ||
+            (fd = open(outcomePath.c_str(), O_RDWR)) < 0 || write(fd, "ok\n", 3) != 3 ||
+            write(ready[1], "r", 1) != 1) {
+            return 1;
+        }
+        pause();
+        return 0;
+    });
+    close(ready[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(ready[0], &byte, 1), 1) << "no FIFO planted";
+    close(ready[0]);
+    return 0;
+}
+
+class AddonInstallTest : public AddonTest {
+protected:
+    void SetUp() override {
+        AddonTest::SetUp();
+        makePackage("HelloAddon.tar", {{"control", "name=HelloAddon\n"}, {"hello.sh", "echo hi\n"}});
+    }
+
+    Outcome install(const std::string &source, const char *lockout = "false") {
+        return run("installOnDevice", {{"source", source}, {"lockoutUser", lockout}});
+    }
+};
+
+TEST_F(AddonInstallTest, InstalledUnderTheLockoutAndTheDesktopRestartFollowsTheOsVersion) {
+    const Lines windowManager = {helloInstallLine, "sudo su -c \"/etc/rc.d/rc.qvwm\"",
+                                 "echo \"QVWM_RESTART\" >> /tmp/qvwm-\\:0.0"};
+    const Lines connectionManager = {helloInstallLine, connectionManagerLine};
+    const struct {
+        const char *registry;
+        bool windowManager;
+    } cases[] = {
+        {"[system]\nversion=6.3.0\n", true}, {"[system]\nversion=6.3.0.7\n", true},
+        {"[system]\nversion=6.3\n", false},  {"[system]\nversion=6.4.0\n", false},
+        {"[system]\nversion=\n", false},     {"[system]\n", false},
+        // A key before the first section: the registry cannot be opened, so
+        // its 6.3.0 is never seen.
+        {"version=6.3.0\n[system]\nversion=6.3.0\n", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.registry);
+        write("/tmp/system.conf", c.registry);
+        clearLines();
+        support::clearLog();
+        downloads.clear();
+        ::unlink(hostPath("/tmp/qvwm-:0.0").c_str());
+
+        EXPECT_EQ(install(helloSource, "true"), Outcome{});
+
+        EXPECT_THAT(downloads, ElementsAre(std::make_pair(std::string(helloSource),
+                                                          std::string("/tmp/HelloAddon.tar"))));
+        EXPECT_EQ(read("/etc/addons.d/HelloAddon/control"), "name=HelloAddon\n");
+        EXPECT_EQ(read("/etc/addons.d/HelloAddon/hello.sh"), "echo hi\n");
+        EXPECT_FALSE(exists("/tmp/HelloAddon.tar"));
+        EXPECT_FALSE(exists("/tmp/ixoAddonPipe"));
+        EXPECT_EQ(lines(), c.windowManager ? windowManager : connectionManager);
+        EXPECT_EQ(exists("/tmp/qvwm-:0.0") ? read("/tmp/qvwm-:0.0") : "(none)",
+                  c.windowManager ? "QVWM_RESTART\n" : "(none)");
+        EXPECT_EQ(userLockedOut(), 0);
+        EXPECT_THAT(support::logText(), Not(HasSubstr(notLockedOut)));
+        support::removeTree(hostPath("/etc/addons.d/HelloAddon"));
+    }
+}
+
+TEST_F(AddonInstallTest, WindowManagerControlFileLinkedByALocalUserIsNotAppendedTo) {
+    write("/tmp/system.conf", "[system]\nversion=6.3.0\n");
+    write("/etc/victim", "precious\n");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string link = hostPath("/tmp/qvwm-:0.0");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("../etc/victim", link.c_str()); }), 0);
+
+    EXPECT_EQ(install(helloSource), Outcome{});
+
+    EXPECT_THAT(lines(), ElementsAre(helloInstallLine, "sudo su -c \"/etc/rc.d/rc.qvwm\""));
+    EXPECT_EQ(read("/etc/victim"), "precious\n");
+    EXPECT_THAT(support::logText(), HasSubstr("/tmp/qvwm-:0.0 is a symbolic link"));
+}
+
+TEST_F(AddonInstallTest, OutcomeFileReadExactly) {
+    ixoSetCommandRunner(outcomeWritingRunner);
+    outcomePath = hostPath("/tmp/ixoAddonPipe");
+    const struct {
+        const char *bytes;  // nullptr: no outcome file
+        Outcome outcome;
+    } cases[] = {
+        {"error", {-1, "system_error", ""}},  // shorter than the word and its separator
+        {"error\n", {-1, "system_error", ""}},
+        {"Error:x", {-1, "system_error", "x"}},
+        // The reason is the first line, with its newline.
+        {"error disk full\nsecond line\n", {-1, "system_error", "disk full\n"}},
+        {"", {-1, "system_error"}},
+        {nullptr, {-1, "system_error"}},
+        {"ok\nerror later\n", {}},
+        {"OK\n", {}},
+        {"done\n", {}},
+        {"Errno 5\n", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bytes != nullptr ? c.bytes : "(no file)");
+        outcomeBytes = c.bytes;
+        clearLines();
+        EXPECT_EQ(install(helloSource), c.outcome);
+        EXPECT_FALSE(exists("/tmp/ixoAddonPipe"));
+        // A failed install keeps the package and refreshes no desktop.
+        bool failed = c.outcome.result != 0;
+        EXPECT_EQ(exists("/tmp/HelloAddon.tar"), failed);
+        EXPECT_EQ(lines(), failed ? Lines{} : Lines{connectionManagerLine});
+    }
+    EXPECT_THAT(support::logText(), HasSubstr("Error: pipe file empty"));
+    EXPECT_THAT(support::logText(), HasSubstr("pipe file not created"));
+}
+
+TEST_F(AddonInstallTest, AnswerALocalUserPutsAtTheOutcomeFileIsNotTaken) {
+    ixoSetCommandRunner(answerPlantingRunner);
+    outcomePath = hostPath("/tmp/ixoAddonPipe");
+    support::openToLocalUsers(hostPath("/tmp"));
+    const struct {
+        Planted what;
+        const char *name;
+    } cases[] = {{Planted::fifo, "a FIFO held open"},
+                 {Planted::link, "a link to its own file"},
+                 {Planted::ownFile, "its own file"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        planted = c.what;
+        clearLines();
+        support::clearLog();
+
+        EXPECT_EQ(install(helloSource), (Outcome{-1, "system_error"}));
+
+        if (fifoHolder > 0) {
+            support::stopLocalUser(fifoHolder);
+            fifoHolder = -1;
+        }
+        EXPECT_THAT(support::logText(), HasSubstr("installer outcome not read"));
+        EXPECT_TRUE(exists("/tmp/HelloAddon.tar"));
+        EXPECT_THAT(lines(), IsEmpty());
+    }
+}
+
+TEST_F(AddonInstallTest, LinkPlantedAtTheOutcomeFileIsNotWrittenThrough) {
+    write("/etc/victim", "precious\n");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string link = hostPath("/tmp/ixoAddonPipe");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("../etc/victim", link.c_str()); }), 0);
+
+    EXPECT_EQ(install(helloSource), Outcome{});
+
+    EXPECT_EQ(read("/etc/victim"), "precious\n");
+}
+
+TEST_F(AddonInstallTest, LowerCaseAgentNameIsAnOrdinaryAddon) {
+    makePackage("ixo_agent.tar", {{"control", "lower\n"}});
+
+    EXPECT_EQ(install("http://server/ixo_agent.tar"), Outcome{});
+
+    EXPECT_EQ(read("/etc/addons.d/ixo_agent/control"), "lower\n");
+    EXPECT_FALSE(exists("/etc/addons.d/TMP_IXO_AGENT"));
+    EXPECT_THAT(lines(), ElementsAre(installLine("ixo_agent.tar"), connectionManagerLine));
+}
+
+TEST_F(AddonInstallTest, PackageNameWithShellCharactersIsOneArgument) {
+    // Device command lines run in "/": what the shell must not run would
+    // leave files there.
+    const std::string addon = "odd name;touch owned1;$(touch owned2)`touch owned3`'q\"\\";
+    makePackage(addon + ".tar", {{"control", "odd\n"}});
+
+    EXPECT_EQ(install("http://server/x/" + addon + ".tar"), Outcome{});
+
+    EXPECT_EQ(read("/var/log/installer.sh.argv"),
+              argvRecord({"-f", "-p", "/tmp/ixoAddonPipe", "-l", "/tmp/" + addon + ".tar"}));
+    EXPECT_EQ(read("/etc/addons.d/" + addon + "/control"), "odd\n");
+    EXPECT_FALSE(exists("/tmp/" + addon + ".tar"));
+    EXPECT_FALSE(exists("/owned1") || exists("/owned2") || exists("/owned3"));
+}
+
+TEST_F(AddonInstallTest, MissingSourceAndOverlongLineAreRefusedBeforeAnythingRuns) {
+    EXPECT_EQ(run("installOnDevice", {{"lockoutUser", "true"}}), (Outcome{-1, "invalid_arguments"}));
+    EXPECT_THAT(support::logText(), HasSubstr("[1] Missing parameter 'source'"));
+    const size_t fixed = installLine("").size();
+    Outcome refused = install("http://server/" + std::string(8192 - fixed, 'a'), "true");
+    EXPECT_EQ(refused.result, -1);
+    EXPECT_EQ(refused.errorClass, "invalid_arguments");
+    EXPECT_THAT(refused.message.value_or(""), HasSubstr("too long"));
+    EXPECT_THAT(downloads, IsEmpty());
+    EXPECT_THAT(sim::programLog(root), IsEmpty());
+
+    // One character less fits: the download is tried and fails (no such
+    // package), and nothing runs.
+    EXPECT_EQ(install("http://server/" + std::string(8191 - fixed, 'a'), "true"),
+              (Outcome{-1, "file_error"}));
+    EXPECT_EQ(downloads.size(), 1u);
+    EXPECT_THAT(lines(), IsEmpty());
+    EXPECT_EQ(userLockedOut(), 0);
+    EXPECT_THAT(support::logText(), Not(HasSubstr(notLockedOut)));
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// The agent upgrade: an IXO_AGENT... package replaces the agent's directory,
+// and a detached process starts the restart script that ends the agent and
+// reboots. On the simulated device the script runs to its end against the
+// stand-ins (sleep returns at once, pidof finds nothing, reboot only logs).
+#include "tests/library/commands/addonTestSupport.h"
+
+using namespace commandtest;
+using namespace addontest;
+
+namespace {
+
+const char liftLine[] = "sudo su -c \"rw\"";
+const char restoreLine[] = "sudo su -c \"ro\"";
+const char restartScript[] =
+    "sleep 15\n"
+    "sudo su -c \"kill `pidof ixoAgent`\"\n"
+    "while [ -n \"`pidof ixoAgent`\" ] ; do sleep 1 ; done\n"
+    "sudo su -c \"rw\"\n"
+    "sudo su -c \"rm -rf /etc/addons.d/TMP_IXO_AGENT\"\n"
+    "sudo su -c \"reboot\"\n"
+    "sudo su -c \"ro\"\n";
+
+std::string agentInstallLine(const std::string &package) {
+    return "sudo su -c \"LANG=en_US.UTF-8 /sbin/installer/installer.sh -f -l /tmp/" + package + "\"";
+}
+
+class AgentUpgradeTest : public AddonTest {
+protected:
+    void SetUp() override {
+        AddonTest::SetUp();
+        write("/etc/addons.d/IXO_AGENT/control", "version=2.0\n");
+        write("/etc/addons.d/IXO_AGENT/ixoAgent", "old agent\n");
+        makePackage("IXO_AGENT-2.1.tar", {{"control", "version=2.1\n"}, {"ixoAgent", "new agent\n"}});
+    }
+
+    Outcome upgrade(const std::string &package = "IXO_AGENT-2.1.tar") {
+        return run("installOnDevice",
+                   {{"source", "http://server/agent/" + package}, {"lockoutUser", "true"}});
+    }
+
+    void expectOldAgentBack(const Outcome &outcome) {
+        EXPECT_EQ(outcome, (Outcome{-1, "system_error", "Failed to upgrade agent"}));
+        EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/control"), "version=2.0\n");
+        EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/ixoAgent"), "old agent\n");
+        EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
+        EXPECT_FALSE(exists("/etc/addons.d/TMP_IXO_AGENT"));
+        EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+        EXPECT_EQ(userLockedOut(), 0);
+    }
+};
+
+TEST_F(AgentUpgradeTest, NewAgentIsInstalledAndTheRestartScriptReboots) {
+    EXPECT_EQ(upgrade(), Outcome{});
+    // The device reboots under the lock screen.
+    EXPECT_EQ(userLockedOut(), 1);
+    endUserLockoutDialog();
+    ASSERT_TRUE(collectDescendants());
+
+    EXPECT_EQ(read("/tmp/ixoAgentRestart.sh"), restartScript);
+    EXPECT_THAT(lines(), ElementsAre(liftLine, agentInstallLine("IXO_AGENT-2.1.tar"),
+                                     "sudo su -c \"sh -x /tmp/ixoAgentRestart.sh > "
+                                     "/tmp/restartAgent.log 2>&1 &\""));
+    EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/control"), "version=2.1\n");
+    EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/ixoAgent"), "new agent\n");
+    EXPECT_FALSE(exists("/tmp/IXO_AGENT-2.1.tar"));
+    // The script ran to its end: the old directory went, the device
+    // "rebooted", the filter is back.
+    EXPECT_FALSE(exists("/etc/addons.d/TMP_IXO_AGENT"));
+    EXPECT_THAT(read("/tmp/restartAgent.log"), HasSubstr("+ sudo su -c reboot\n+ sudo su -c ro\n"));
+    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+}
+
+TEST_F(AgentUpgradeTest, PackageWithoutControlPutsTheOldAgentBack) {
+    makePackage("IXO_AGENT-2.2.tar", {{"ixoAgent", "broken agent\n"}});
+    expectOldAgentBack(upgrade("IXO_AGENT-2.2.tar"));
+    EXPECT_FALSE(exists("/tmp/ixoAgentRestart.sh"));
+    EXPECT_TRUE(exists("/tmp/IXO_AGENT-2.2.tar"));
+    EXPECT_THAT(lines(), ElementsAre(liftLine, agentInstallLine("IXO_AGENT-2.2.tar"), liftLine,
+                                     restoreLine));
+}
+
+TEST_F(AgentUpgradeTest, InstallerThatInstallsNothingPutsTheOldAgentBack) {
+    sim::setKnob(root, "installer.sh.outcome", "error no space left");
+    expectOldAgentBack(upgrade());
+}
+
+// Left by an upgrade that lost power before its restart script ran: the old
+// agent cannot be renamed onto it.
+TEST_F(AgentUpgradeTest, StaleLeftoverOfAnInterruptedUpgradeGoesAndAFailedInstallStillFails) {
+    ASSERT_EQ(mkdir(hostPath("/etc/addons.d/TMP_IXO_AGENT").c_str(), 0755), 0);
+    write("/etc/addons.d/TMP_IXO_AGENT/ixoAgent", "agent of the interrupted upgrade\n");
+    makePackage("IXO_AGENT-2.2.tar", {{"ixoAgent", "broken agent\n"}});
+
+    expectOldAgentBack(upgrade("IXO_AGENT-2.2.tar"));
+    EXPECT_FALSE(exists("/tmp/ixoAgentRestart.sh"));
+}
+
+TEST_F(AgentUpgradeTest, LeftoverBesideAnAgentWithoutControlIsKeptAndNothingIsInstalled) {
+    ASSERT_EQ(unlink(hostPath("/etc/addons.d/IXO_AGENT/control").c_str()), 0);
+    ASSERT_EQ(mkdir(hostPath("/etc/addons.d/TMP_IXO_AGENT").c_str(), 0755), 0);
+    write("/etc/addons.d/TMP_IXO_AGENT/control", "version=1.9\n");
+
+    EXPECT_EQ(upgrade(), (Outcome{-1, "system_error", "Failed to upgrade agent"}));
+
+    EXPECT_EQ(read("/etc/addons.d/TMP_IXO_AGENT/control"), "version=1.9\n");
+    EXPECT_FALSE(exists("/etc/addons.d/IXO_AGENT/control"));
+    EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/ixoAgent"), "old agent\n");
+    EXPECT_THAT(lines(), ElementsAre(liftLine, restoreLine));
+    EXPECT_FALSE(exists("/tmp/ixoAgentRestart.sh"));
+    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+    EXPECT_EQ(userLockedOut(), 0);
+}
+
+TEST_F(AgentUpgradeTest, RestartScriptThatCannotBeMadePutsTheOldAgentBack) {
+    ASSERT_EQ(mkdir(hostPath("/tmp/ixoAgentRestart.sh").c_str(), 0755), 0);
+    write("/tmp/ixoAgentRestart.sh/keep");
+    expectOldAgentBack(upgrade());
+    EXPECT_THAT(lines(), ElementsAre(liftLine, agentInstallLine("IXO_AGENT-2.1.tar"), liftLine,
+                                     restoreLine));
+}
+
+TEST_F(AgentUpgradeTest, RestartScriptIsANewFileNotWhatStoodInTmp) {
+    // Planted by another user of /tmp: a link to a file of the device.
+    write("/etc/victim", "precious\n");
+    ASSERT_EQ(symlink("../etc/victim", hostPath("/tmp/ixoAgentRestart.sh").c_str()), 0);
+
+    EXPECT_EQ(upgrade().result, 0);
+    endUserLockoutDialog();
+    ASSERT_TRUE(collectDescendants());
+
+    EXPECT_EQ(read("/etc/victim"), "precious\n");
+    EXPECT_EQ(read("/tmp/ixoAgentRestart.sh"), restartScript);
+}
+
+}  // namespace

@@ -1,0 +1,326 @@
+// "downloadFileFromServer" on the simulated device: MIME parts that came with
+// the command, URLs fetched from the test HTTP server, the write-filter bracket.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "ixo/commands.h"
+#include "ixo/guards.h"
+#include "sim/sim.h"
+#include "tests/support/downloadTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace {
+
+using commandtest::Outcome;
+using downloadtest::kPassword;
+using downloadtest::kUser;
+using downloadtest::Parameters;
+using downloadtest::patternBytes;
+using downloadtest::runDownload;
+
+const Outcome kFileError(-1, "file_error", "File_error");
+const Outcome kInvalid(-1, "invalid_arguments", "Invalid Arguments");
+const char *const kFilterBracket[] = {"sudo su -c \"rw\"", "sudo su -c \"ro\""};
+
+class DownloadCommandTest : public downloadtest::ServedDeviceTest {
+protected:
+    void SetUp() override {
+        downloadtest::ServedDeviceTest::SetUp();
+        initPlatformSpecificCommands(agent::functionTable());
+        agent::setCredentials(kUser, kPassword);
+    }
+    void TearDown() override {
+        agent::setCredentials("", "");
+        if (userLockedOut()) {
+            endUserLockoutDialog();
+        }
+        downloadtest::ServedDeviceTest::TearDown();
+    }
+
+    // The body as the one MIME part, named by the source.
+    Outcome putPart(const std::string &destination, const std::string &body) {
+        return runDownload({{"source", "p"}, {"destination", destination}},
+                           {{"Content-Location: p", body}});
+    }
+    Outcome fetch(const std::string &path, const std::string &destination) {
+        return runDownload({{"source", server.url(path)}, {"destination", destination}});
+    }
+
+    // Runs the command in a child whose files may not grow beyond limit
+    // bytes, with the log going to a pipe (no file limit there). Returns the
+    // log; the child succeeds only when the handler reported "file_error".
+    std::string runWithFileLimit(const std::string &destination, const std::string &body,
+                                 rlim_t limit) {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        pid_t pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            std::string error;
+            struct rlimit files = {limit, limit};
+            if (dup2(fds[1], STDERR_FILENO) < 0 || !agent::setLogFile("", &error) ||
+                signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &files) != 0) {
+                _exit(3);
+            }
+            _exit(putPart(destination, body) == Outcome(-1, "file_error") ? 0 : 1);
+        }
+        close(fds[1]);
+        std::string log;
+        char buffer[4096];
+        ssize_t count;
+        while ((count = read(fds[0], buffer, sizeof buffer)) > 0) {
+            log.append(buffer, static_cast<size_t>(count));
+        }
+        close(fds[0]);
+        int status = -1;
+        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << log;
+        return log;
+    }
+};
+
+TEST_F(DownloadCommandTest, TheMimePartNamedByTheSourceIsWrittenWhole) {
+    std::string body = patternBytes(2500);
+    Outcome outcome =
+        runDownload({{"source", "files/motd.txt"}, {"destination", "/home/root/motd.txt"}},
+                    {{"Content-Type: text/plain\nContent-Location: other.txt", "not this one"},
+                     {"Content-Type: text/plain\nContent-Location: files/motd.txt", body},
+                     {"Content-Location: files/motd.txt", "nor the second match"}});
+    EXPECT_EQ(outcome, Outcome(0));
+    EXPECT_EQ(deviceFile("/home/root/motd.txt"), body);
+    EXPECT_THAT(support::logText(), HasSubstr("[3] DownloadFileFromServer using MIME"));
+
+    // No part with exactly that name: the file the server asked for is not
+    // there, and nothing is written.
+    support::writeFile(hostPath("/home/root/keep"), "old");
+    outcome = runDownload({{"source", "files/a.txt"}, {"destination", "/home/root/keep"}},
+                          {{"Content-Type: text/plain", "no location"},
+                           {"Content-Location: files/a.txt.bak", "longer name"},
+                           {"Content-Location: files/A.txt", "other case"}});
+    EXPECT_EQ(outcome, Outcome(-1, "file_error",
+                               "No part of the command has Content-Location 'files/a.txt'"));
+    EXPECT_EQ(deviceFile("/home/root/keep"), "old");
+    EXPECT_THAT(entries("/home/root"), ElementsAre("keep", "motd.txt", "system.conf"));
+}
+
+TEST_F(DownloadCommandTest, MimeBodiesArriveWholeAcrossChunkBoundaries) {
+    // Read 1024 bytes at a time: sizes around one chunk, 2500 (1024, 1024,
+    // 452), and more than is written at once.
+    for (size_t size : {0u, 1u, 1023u, 1024u, 1025u, 2500u, 65536u, 66559u, 204807u}) {
+        std::string body = patternBytes(size, static_cast<unsigned>(size));
+        support::writeFile(hostPath("/home/root/p.bin"), "old");
+        EXPECT_EQ(putPart("/home/root/p.bin", body), Outcome(0)) << size;
+        EXPECT_TRUE(deviceFile("/home/root/p.bin") == body) << size;
+    }
+    // A part that an agent handed over without any body counts as empty.
+    support::writeFile(hostPath("/home/root/p.bin"), "old");
+    agent::CommandPtr command = downloadtest::downloadCommand(
+        {{"source", "n"}, {"destination", "/home/root/p.bin"}}, {{"Content-Location: n", "x"}});
+    ASSERT_TRUE(command);
+    freeAllCharBuffers(command->mimeParts->body);
+    command->mimeParts->body = nullptr;
+    EXPECT_EQ(
+        commandtest::runHandler(commandtest::handlerFor("downloadFileFromServer"), command.get()),
+        Outcome(0));
+    EXPECT_EQ(deviceFile("/home/root/p.bin"), "");
+}
+
+TEST_F(DownloadCommandTest, FileSizeLimitMidPartLeavesTheOldFileWhole) {
+    support::writeFile(hostPath("/home/root/big.bin"), "old content");
+    std::string log = runWithFileLimit("/home/root/big.bin", patternBytes(2500), 2100);
+    EXPECT_THAT(log, HasSubstr("Tried to write '2500' bytes, actually wrote '2100' bytes"));
+    EXPECT_THAT(log, HasSubstr("Error writing '"));
+    EXPECT_THAT(log, HasSubstr("... (400 bytes)'"));
+    EXPECT_THAT(log, HasSubstr("Error writing data to '/home/root/big.bin'"));
+    EXPECT_THAT(log, HasSubstr("Error writing MIME contents to file '/home/root/big.bin'"));
+    EXPECT_TRUE(deviceFile("/home/root/big.bin") == "old content");
+    EXPECT_THAT(entries("/home/root"), ElementsAre("big.bin", "system.conf"));
+
+    EXPECT_EQ(putPart("/home/root/no/dir/a", "x"), Outcome(-1, "file_error"));
+    std::string text = support::logText();
+    EXPECT_THAT(text, HasSubstr("[1] Error opening '/home/root/no/dir/a' for writing"));
+    EXPECT_THAT(text, HasSubstr("[1] Error writing MIME contents to file '/home/root/no/dir/a'"));
+}
+
+// In the world-writable /temp another user may have put anything at the
+// destination's name beforehand.
+TEST_F(DownloadCommandTest, PlantedLinkOrFileAtTheDestinationIsReplacedNotWrittenThrough) {
+    const std::string outside = support::makeTempDir("outside-") + "/precious";
+    support::writeFile(outside, "precious");
+    const std::string destination = "/temp/part.bin";
+    const std::string host = hostPath(destination);
+    support::openToLocalUsers(hostPath("/temp"));
+    struct Case {
+        const char *what;
+        std::function<int()> plant;
+        bool byLocalUser;
+        mode_t mode;
+    };
+    const Case cases[] = {
+        {"a link to a file outside", [&] { return symlink(outside.c_str(), host.c_str()); }, true,
+         0644},
+        {"a file open to everyone",
+         [&] {
+             int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+             return fd < 0 || fchmod(fd, 0666) != 0 ? 1 : close(fd);
+         },
+         true, 0644},
+        // Root's own file keeps its mode.
+        {"root's private file",
+         [&] {
+             int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+             return fd < 0 ? 1 : close(fd);
+         },
+         false, 0600},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink(host.c_str());
+        // The local user's wait status, or root's own result: 0 when planted.
+        ASSERT_EQ(c.byLocalUser ? support::runAsLocalUser(c.plant) : c.plant(), 0);
+        EXPECT_EQ(putPart(destination, "the part"), Outcome(0));
+        struct stat info;
+        ASSERT_EQ(lstat(host.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_uid, 0u);
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+        EXPECT_EQ(deviceFile(destination), "the part");
+    }
+    EXPECT_EQ(support::readFile(outside), "precious");
+    EXPECT_THAT(entries("/temp"), ElementsAre("part.bin"));
+}
+
+TEST_F(DownloadCommandTest, InvalidArgumentsWriteNothing) {
+    for (const Parameters &parameters :
+         {Parameters{{"source", "p"}, {"lockoutUser", "true"}},
+          Parameters{{"destination", "/etc/a"}, {"lockoutUser", "true"}}}) {
+        EXPECT_EQ(runDownload(parameters, {{"Content-Location: p", "x"}}), kInvalid);
+    }
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+    EXPECT_THAT(sim::programLog(root), IsEmpty());
+
+    // A source that is no URL, and no MIME parts at all: the filter was
+    // lifted for the destination and is restored.
+    EXPECT_EQ(runDownload({{"source", "files/a.txt"}, {"destination", "/etc/a"}}), kInvalid);
+    EXPECT_THAT(support::logText(), HasSubstr("[1] No mimeParts found"));
+    EXPECT_THAT(sim::recordedLines(), ElementsAreArray(kFilterBracket));
+    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+    EXPECT_FALSE(support::exists(hostPath("/etc/a")));
+}
+
+TEST_F(DownloadCommandTest, OnlyLowerCaseHttpAndHttpsAreUrls) {
+    // The server has a.bin; a part named like the URL shows which way was taken.
+    std::string capitals = "HTTP://127.0.0.1:" + std::to_string(server.port) + "/files/a.bin";
+    for (const std::string &source :
+         {server.url("/files/a.bin"), capitals, std::string("Https://server/a.bin"),
+          std::string("ftp://server/a.bin"), std::string("http:/server/a.bin")}) {
+        SCOPED_TRACE(source);
+        support::clearLog();
+        Outcome outcome = runDownload({{"source", source}, {"destination", "/home/root/a.bin"}},
+                                      {{"Content-Location: " + source, "from the part"}});
+        EXPECT_EQ(outcome, Outcome(0));
+        bool url = source.compare(0, 7, "http://") == 0;
+        EXPECT_TRUE(deviceFile("/home/root/a.bin") ==
+                    (url ? servedFile("a.bin") : "from the part"));
+        EXPECT_THAT(support::logText(), HasSubstr(url ? "DownloadFileFromServer using http"
+                                                      : "DownloadFileFromServer using MIME"));
+    }
+}
+
+TEST_F(DownloadCommandTest, WriteFilterIsLiftedOnlyForTheRootFileSystem) {
+    Outcome onRoot =
+        runDownload({{"source", "p"}, {"destination", "/etc/motd"}, {"lockoutUser", "true"}},
+                    {{"Content-Location: p", "welcome\n"}});
+    EXPECT_EQ(onRoot, Outcome(0));
+    EXPECT_EQ(deviceFile("/etc/motd"), "welcome\n");
+    EXPECT_THAT(sim::recordedLines(), ElementsAreArray(kFilterBracket));
+    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+    // The lockout was begun, so ending it found one to end.
+    EXPECT_THAT(support::logText(), Not(HasSubstr("User not currently locked out")));
+    EXPECT_EQ(userLockedOut(), 0);
+
+    sim::clearRecordedLines();
+    EXPECT_EQ(fetch("/files/a.bin", "/home/root/a.bin"), Outcome(0));
+    EXPECT_EQ(putPart("/home/root/motd", "x"), Outcome(0));
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+
+    // A failed fetch onto the root restores the filter as well.
+    EXPECT_EQ(fetch("/files/absent", "/etc/absent"), kFileError);
+    EXPECT_THAT(sim::recordedLines(), ElementsAreArray(kFilterBracket));
+    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+}
+
+TEST_F(DownloadCommandTest, FailedFetchesAreFileErrorsThatLeaveTheOldFile) {
+    support::writeFile(hostPath("/home/root/keep.bin"), "old content");
+    agent::setCredentials(kUser, "not the password");
+    // https:// is a URL as well: with no TLS server there it fails as a fetch.
+    const std::string secure = "https://127.0.0.1:" + std::to_string(server.port) + "/files/a.bin";
+    for (const std::string &url : {server.url("/private/a.bin"), server.url("/files/absent.bin"),
+                                   server.url("/drop/a.bin"), secure}) {
+        for (const char *destination : {"/home/root/keep.bin", "/home/root/new.bin"}) {
+            SCOPED_TRACE(url + " " + destination);
+            EXPECT_EQ(runDownload({{"source", url}, {"destination", destination}}), kFileError);
+        }
+    }
+    // Without the agent's function table there is no way to fetch.
+    initPlatformSpecificCommands(nullptr);
+    Outcome outcome = fetch("/files/a.bin", "/home/root/new.bin");
+    initPlatformSpecificCommands(agent::functionTable());
+    EXPECT_EQ(outcome, kFileError);
+
+    EXPECT_EQ(deviceFile("/home/root/keep.bin"), "old content");
+    EXPECT_THAT(entries("/home/root"), ElementsAre("keep.bin", "system.conf"));
+    EXPECT_THAT(support::logText(), HasSubstr("failed: HTTP status 401"));
+}
+
+TEST_F(DownloadCommandTest, ALinkPlantedInTmpNeverLeadsADownloadOutOfTheDevice) {
+    // Another user points a directory of the device's /tmp at a directory of
+    // this machine. Read on the device, the link names a path under its root,
+    // where nothing is: neither the library's write nor the agent's fetch
+    // may land in the host directory.
+    std::string outside = support::makeTempDir("outside-");
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string planted = hostPath("/tmp/planted");
+    ASSERT_EQ(support::runAsLocalUser(
+                  [&] { return symlink(outside.c_str(), planted.c_str()) == 0 ? 0 : 1; }),
+              0);
+    EXPECT_EQ(putPart("/tmp/planted/part.bin", "x").result, -1);
+    EXPECT_EQ(fetch("/files/a.bin", "/tmp/planted/a.bin").result, -1);
+    EXPECT_TRUE(std::filesystem::is_empty(outside));
+    support::removeTree(outside);
+}
+
+TEST_F(DownloadCommandTest, UrlIsFetchedWithTheAgentsCredentialsNeverLogged) {
+    EXPECT_EQ(fetch("/private/a.bin", "/home/root/a.bin"), Outcome(0));
+    EXPECT_TRUE(deviceFile("/home/root/a.bin") == servedFile("a.bin"));
+    EXPECT_EQ(fetch("/drop/a.bin", "/home/root/b.bin"), kFileError);
+    agent::setCredentials("", "");
+    EXPECT_EQ(fetch("/private/a.bin", "/home/root/c.bin"), kFileError);
+    std::string log = support::logText();
+    EXPECT_THAT(log, HasSubstr("[3] DownloadFileFromServer using http"));
+    EXPECT_THAT(log, HasSubstr("[2] username 'bob'"));
+    EXPECT_THAT(log, HasSubstr("[2] password set"));
+    EXPECT_THAT(log, HasSubstr("[2] password not set"));
+    EXPECT_THAT(log, Not(HasSubstr(kPassword)));
+    EXPECT_THAT(log, Not(HasSubstr("Pa55")));
+}
+
+}  // namespace

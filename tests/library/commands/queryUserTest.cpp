@@ -1,0 +1,87 @@
+// "queryUser": the command line handed to the device's queryUser program and
+// the answer reported as "seconds".
+#include "tests/support/commandTestSupport.h"
+
+using namespace commandtest;
+
+namespace {
+
+const std::string program = "/etc/addons.d/IXO_AGENT/queryUser";
+
+std::string pair(const std::string &key, const std::string &value) {
+    return "<pair><key>" + key + "</key><value>" + value + "</value></pair>";
+}
+
+// Labels can hold anything XML can carry.
+Outcome ask(const std::string &timeout, const std::string &pairs) {
+    return runXml("queryUser", "<timeout>" + timeout + "</timeout><delaySet>" + pairs + "</delaySet>");
+}
+
+using QueryUserTest = HandlerTest;
+
+TEST_F(QueryUserTest, TimeoutAndLabelledDelaysOnTheLineAndTheRawStatusAsAnswer) {
+    EXPECT_EQ(ask("30", pair("5 minutes", "300") + pair("1 hour", "3600")),
+              (Outcome{0, std::nullopt, std::nullopt, "<seconds>0</seconds>"}));
+    EXPECT_THAT(sim::recordedLines(),
+                ElementsAre(program + " 30 \"5 minutes\" 300 \"1 hour\" 3600 > /dev/null 2>&1"));
+    EXPECT_THAT(sim::programLog(root), ElementsAre("queryUser 30 5 minutes 300 1 hour 3600"));
+
+    sim::setKnob(root, "queryUser.exit", "1");
+    EXPECT_EQ(ask("5", pair("a", "1")),
+              (Outcome{0, std::nullopt, std::nullopt, "<seconds>256</seconds>"}));
+}
+
+TEST_F(QueryUserTest, LabelsLoseWhatTheShellWouldActOn) {
+    EXPECT_EQ(ask("10s", pair("&quot;hi&quot;", "abc") +
+                             pair("$(touch /tmp/pwned) `touch /tmp/pwned2` back\\slash&#10;line", "5"))
+                  .result,
+              0);
+    EXPECT_THAT(sim::recordedLines(),
+                ElementsAre(program +
+                            " 10 \"hi\" 0 \"(touch /tmp/pwned) touch /tmp/pwned2 backslashline\" 5"
+                            " > /dev/null 2>&1"));
+    EXPECT_FALSE(exists("/tmp/pwned") || exists("/tmp/pwned2"));
+}
+
+TEST_F(QueryUserTest, MalformedQuestionsRunNothing) {
+    const struct {
+        std::string parameters;
+        std::string message;
+    } cases[] = {
+        {"<delaySet>" + pair("a", "1") + "</delaySet>", "No timeout specified"},
+        {"<timeout>5</timeout>", "Must have a delaySet specified"},
+        {"<timeout>5</timeout><delaySet></delaySet>", "Must have at least one pair defined"},
+        {"<timeout>5</timeout><delaySet>" + pair("a", "1") + "<note>x</note></delaySet>",
+         "No key defined in pair"},
+        {"<timeout>5</timeout><delaySet><pair><key>a</key></pair></delaySet>",
+         "No value defined in pair"},
+    };
+    for (const auto &bad : cases) {
+        EXPECT_EQ(runXml("queryUser", bad.parameters), (Outcome{-1, "invalid_arguments", bad.message}))
+            << bad.parameters;
+    }
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+}
+
+TEST_F(QueryUserTest, OverlongLineIsRefusedNotCut) {
+    const size_t fixed = (program + " 5 \"\" 1 > /dev/null 2>&1").size();
+    Outcome refused = ask("5", pair(std::string(8192 - fixed, 'L'), "1"));
+    EXPECT_EQ(refused.result, -1);
+    EXPECT_EQ(refused.errorClass, "invalid_arguments");
+    EXPECT_THAT(refused.message.value_or(""), HasSubstr("too long"));
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+
+    // The longest line that fits runs whole.
+    const std::string longest(8191 - fixed, 'L');
+    EXPECT_EQ(ask("5", pair(longest, "1")).result, 0);
+    EXPECT_THAT(sim::recordedLines(),
+                ElementsAre(program + " 5 \"" + longest + "\" 1 > /dev/null 2>&1"));
+}
+
+TEST_F(QueryUserTest, ShellThatCannotRunIsASystemError) {
+    ixoSetCommandRunner([](const char *) { return -1; });
+    EXPECT_EQ(ask("5", pair("a", "1")),
+              (Outcome{-1, "system_error", "System Error executing local queryUser command"}));
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+// Finding the controller in the PCI list, and the transfers' failures before
+// any controller operation runs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ixo/eeprom.h"
+#include "sim/sim.h"
+#include "tests/library/eeprom/eepromTestSupport.h"
+
+namespace {
+
+using eepromtest::otherDevices;
+using eepromtest::pciLine;
+using eepromtest::Record;
+
+class DiscoveryTest : public eepromtest::EepromTest {
+protected:
+    pcidev_row *scan() {
+        testing::internal::CaptureStdout();
+        pcidev_row *row = scan_proc_bus_pci();
+        printed = testing::internal::GetCapturedStdout();
+        return row;
+    }
+};
+
+TEST_F(DiscoveryTest, ScanFindsTheControllerAndItsIoBase) {
+    struct Case {
+        const char *name;
+        std::string list;
+        int row;  // -1: none found
+        unsigned short ioAddr;
+        const char *printed;
+    };
+    const Case cases[] = {
+        {"SMC named by the first of its two rows",
+         otherDevices() + pciLine(0x11131211, 0x0000e401, "8139too"), 3, 0xe400,
+         "Found a SMC1211TX EZCard 10/100 (RealTek RTL8139) adapter at 0xe400.\n"},
+        {"low half of base 0 without its I/O bit", pciLine(0x11063065, 0x0001d001, "via-rhine"), 6,
+         0xd000, "Found a VIA Technologies adapter at 0xd000.\n"},
+        {"JMicron at the SMBus base whatever its bars",
+         otherDevices() + pciLine(0x197b0260, 0xfe9fc000, "jme"), 8, 0x2040,
+         "Found a Jmicronethernet adapter at 0x2040.\n"},
+        // 0x8136 shares row 5's upper byte and the Rhine mask 0xff00 would
+        // take 0x3043: the masks play no part.
+        {"ids match exactly", pciLine(0x10ec8136, 0xe001) + pciLine(0x11063043, 0xe101), -1, 0, ""},
+        {"exact match after a near one", pciLine(0x10ec8136, 0xe001) + pciLine(0x10ec8100, 0xe201),
+         5, 0xe200, "Found a RealTek (unknown chip type) adapter at 0xe200.\n"},
+        {"first matching line wins", pciLine(0x11063119, 0xd801) + pciLine(0x11063065, 0xe001), 7,
+         0xd800, "Found a VIA Technologies adapter at 0xd800.\n"},
+        {"line without a number ends the scan",
+         pciLine(0x11060601, 0) + "no numbers here\n" + pciLine(0x11063065, 0xe001), -1, 0, ""},
+        {"empty line ends the scan", "\n" + pciLine(0x11063065, 0xe001), -1, 0, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writePciList(c.list);
+        pcidev_row *row = scan();
+        EXPECT_EQ(printed, c.printed);
+        if (c.row < 0) {
+            EXPECT_EQ(row, nullptr);
+        } else {
+            ASSERT_EQ(row, &pcidev_tbl[c.row]);
+            EXPECT_EQ(row->io_addr, c.ioAddr);
+        }
+    }
+}
+
+TEST_F(DiscoveryTest, DebugEchoesEveryLineUpToTheMatch) {
+    std::string first = pciLine(0x11060601, 0);
+    std::string match = pciLine(0x11063065, 0xe001, "via-rhine");
+    writePciList(first + match + pciLine(0x11063038, 0xe401, "uhci_hcd"));
+    debug = 1;
+    ASSERT_EQ(scan(), &pcidev_tbl[6]);
+    EXPECT_EQ(printed, " Parsing line -- " + first + " \n" + " Parsing line -- " + match + " \n" +
+                           "Found a VIA Technologies adapter at 0xe000.\n");
+}
+
+TEST_F(DiscoveryTest, TransfersFailBeforeAnyControllerOperation) {
+    const std::string notFound = "No ethernet device not found \n";
+    struct Case {
+        const char *name;
+        std::string list;  // empty: no PCI list at all
+        bool refuseIopl;
+        bool nullRecord;
+        std::string printed;  // by each of the two transfers
+    };
+    const Case cases[] = {
+        {"no supported controller", otherDevices(), false, false, notFound},
+        {"no PCI list", "", false, false, "Failed to open /proc/bus/pci/devices.\n" + notFound},
+        {"privilege refused", pciLine(0x11063065, 0xe001), true, false,
+         "Not able to rise I/O privilege level of current process to : 3\n"},
+        {"null record", pciLine(0x11063065, 0xe001), false, true, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::resetPortBus();
+        sim::failIopl(c.refuseIopl);
+        if (c.list.empty()) {
+            std::remove(hostPath("/proc/bus/pci/devices").c_str());
+        } else {
+            writePciList(c.list);
+        }
+        std::memset(eeprom_contents, 0, sizeof eeprom_contents);
+        Record record(0x3F);
+        unsigned char *data = c.nullRecord ? nullptr : record.data();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(readEepromAssetValues(data), -1);
+        EXPECT_EQ(writeEepromAssetValues(data), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed + c.printed);
+        EXPECT_EQ(sim::ioplCalls(), std::vector<int>(c.nullRecord ? 0 : 2, 3));
+        EXPECT_EQ(sim::portAccesses(), 0u);
+        EXPECT_TRUE(record.slotsAreZero({0, 1, 2, 3, 4, 5, 6, 7}));
+        // A transfer that got going starts from a fresh image.
+        EXPECT_EQ(eepromtest::bytesOf(eeprom_contents, 0, EEPROM_IMAGE_SIZE),
+                  std::vector<uint8_t>(EEPROM_IMAGE_SIZE, c.nullRecord ? 0 : 0xFF));
+    }
+}
+
+}  // namespace

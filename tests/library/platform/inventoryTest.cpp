@@ -1,0 +1,185 @@
+// One network interface read from the registry, with the live link state
+// that mii-tool reports for wired interfaces, on the simulated device.
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ixo/registry.h"
+#include "tests/support/platformTestSupport.h"
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+using namespace platformtest;
+
+const char kDhcpKeys[] =
+    "mac=00:40:63:C1:2A:01\nip=DHCP\naddress=192.0.2.41\nnetmask=255.255.255.0\n"
+    "gateway=192.0.2.1\ndhcpserver=192.0.2.2\nspeed=Auto\n";
+
+class InventoryTest : public PlatformTest {
+protected:
+    int read(const std::string &section) {
+        int registry = p_openReg(kTemporary);
+        EXPECT_NE(registry, 0);
+        int result = getNetworkInterfaceData(registry, record.get(), section.c_str());
+        p_CloseNoAction(registry);
+        return result;
+    }
+
+    // Reads Network-eth0 into a fresh record from a temporary registry of
+    // System/interface, that section and the device-wide DNS and WINS sections.
+    int readEth0(const std::string &keys, const std::string &primary = "eth0") {
+        record = newRecord();
+        support::writeFile(hostPath(kTemporary),
+                           "[System]\ninterface=" + primary + "\n[Network-eth0]\n" + keys +
+                               "[DNS]\ndnsserver1=192.0.2.53\ndnsserver2=192.0.2.54\n"
+                               "domainname=branch.example.test\n"
+                               "[WINS]\nwinsServer1=192.0.2.70\nwinsServer2=\n");
+        return read("Network-eth0");
+    }
+
+    // The only interface read so far.
+    const NetworkInterface &only() {
+        EXPECT_EQ(entryTexts(record->networkList).size(), 1u);
+        static NetworkInterface none{};
+        return record->networkList != nullptr ? *record->networkList : none;
+    }
+
+    std::string capturePath() const { return "/tmp/networkSpeed" + std::to_string(getpid()); }
+};
+
+TEST_F(InventoryTest, OnlyThePrimaryInterfaceIsActiveAndDhcpEnabled) {
+    // The name is compared in any case; an empty one makes no interface primary.
+    const std::pair<std::string, uint32_t> cases[] = {
+        {"eth0", 1}, {"ETH0", 1}, {"wlan0", 0}, {"", 0}};
+    for (const auto &[primary, isPrimary] : cases) {
+        SCOPED_TRACE(primary);
+        ASSERT_EQ(readEth0(kDhcpKeys, primary), 0);
+        EXPECT_EQ(only().ipAssignmentType, 2u);
+        EXPECT_THAT((std::vector<uint32_t>{only().isPrimary, only().dhcpEnabled, only().active}),
+                    Each(isPrimary));
+        EXPECT_THAT(entryTexts(only().dnsServers), ElementsAre("192.0.2.53", "192.0.2.54"));
+        EXPECT_THAT(entryTexts(only().dnsSuffixes), ElementsAre("branch.example.test"));
+        // An empty second WINS server adds no entry.
+        EXPECT_THAT(entryTexts(only().winsServers), ElementsAre("192.0.2.70"));
+    }
+}
+
+TEST_F(InventoryTest, AddressingAndConfiguredSpeed) {
+    struct Case {
+        std::string keys;
+        uint32_t type;
+        std::string dhcpServer;
+        uint32_t speedSetting, duplexSetting;
+    };
+    const Case cases[] = {
+        {"ip=dhcp\nbootp=YES\n", 3, "192.0.2.2", 0, 0}, {"ip=dhcp\nbootp=no\n", 2, "192.0.2.2", 0, 0},
+        {"ip=Static\n", 1, "", 0, 0},                   {"ip=manual\n", 0, "", 0, 0},
+        {"speed=100F\n", 0, "", 100, 2},                {"speed=1000H\n", 0, "", 1000, 1},
+        {"speed=auto\n", 0, "", 1, 3},                  {"speed=AUTO\n", 0, "", 1, 3},
+        {"speed=10H\n", 0, "", 10, 1},                  {"speed=100f\n", 0, "", 100, 0},
+        {"speed=\n", 0, "", 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.keys);
+        ASSERT_EQ(readEth0("mac=00:40:63:C1:2A:01\naddress=192.0.2.60\nnetmask=255.255.255.0\n"
+                           "gateway=192.0.2.1\ndhcpserver=192.0.2.2\n" + c.keys),
+                  0);
+        EXPECT_EQ(only().ipAssignmentType, c.type);
+        EXPECT_EQ(only().dhcpServer, c.dhcpServer);
+        EXPECT_EQ(only().speedSetting, c.speedSetting);
+        EXPECT_EQ(only().duplexSetting, c.duplexSetting);
+    }
+}
+
+TEST_F(InventoryTest, LinkStateFromTheFirstLineOfMiiTool) {
+    struct Case {
+        std::string report;
+        bool fails;
+        uint32_t linkSpeed, linkDuplex;
+    };
+    const Case cases[] = {
+        {"eth0: negotiated 100baseTx-FD, link ok\n", false, 100, 2},
+        {"eth0: no link\n", false, 0, 0},
+        // The whole line is searched, the interface's name included.
+        {"eth10: no link\n", false, 10, 0},
+        {"eth0: negotiated 1000baseT-HD flow-control, link ok\nsecond line 100baseTx-FD\n", false,
+         1000, 1},
+        {"eth0: 10 Mbit, half duplex, link ok", false, 10, 0},
+        {"", false, 0, 0},
+        {"eth0: negotiated 100baseTx-FD, link ok\n", true, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.report + (c.fails ? " (failing)" : ""));
+        sim::clearRecordedLines();
+        support::clearLog();
+        sim::setKnob(root, "mii-tool.out", c.report);
+        sim::setKnob(root, "mii-tool.exit", c.fails ? "1" : "0");
+        ASSERT_EQ(readEth0(kDhcpKeys), 0);
+        EXPECT_EQ(only().linkSpeed, c.linkSpeed);
+        EXPECT_EQ(only().linkDuplex, c.linkDuplex);
+        // The capture file is removed whatever happened.
+        EXPECT_THAT(sim::recordedLines(),
+                    ElementsAre("sudo su -c \"/sbin/mii-tool eth0 > " + capturePath() + "\"",
+                                "sudo su -c \"rm -f " + capturePath() + "\""));
+        EXPECT_FALSE(support::exists(hostPath(capturePath())));
+        // Only a report is logged, without its line end.
+        std::string log = support::logText();
+        std::string line = c.report.substr(0, c.report.find('\n'));
+        EXPECT_EQ(log.find("mii-tool reports '" + line + "'") != std::string::npos,
+                  !line.empty() && !c.fails);
+        EXPECT_EQ(log.find("Error executing 'sudo su -c \"/sbin/mii-tool eth0") != std::string::npos,
+                  c.fails);
+    }
+}
+
+// Root's shell writes the report: a link planted at the capture file's name
+// is removed, never written through.
+TEST_F(InventoryTest, LinkStateCaptureIsMadeAfresh) {
+    support::writeFile(hostPath("/etc/victim"), "keep\n");
+    ASSERT_EQ(symlink("/etc/victim", hostPath(capturePath()).c_str()), 0);
+    sim::setKnob(root, "mii-tool.out", "eth0: negotiated 100baseTx-FD, link ok\n");
+    ASSERT_EQ(readEth0(kDhcpKeys), 0);
+    EXPECT_EQ(only().linkSpeed, 100u);
+    EXPECT_EQ(support::readFile(hostPath("/etc/victim")), "keep\n");
+}
+
+TEST_F(InventoryTest, UnreadableRequiredValueLeavesTheInterfaceAppended) {
+    // A value longer than a registry value cannot be read.
+    std::string tooLong(1001, '1');
+    EXPECT_EQ(readEth0("mac=00:40:63:C1:2A:01\nip=static\naddress=192.0.2.60\n"
+                       "netmask=255.255.255.0\ngateway=" + tooLong + "\n"),
+              -1);
+    EXPECT_STREQ(only().address, "192.0.2.60");
+    EXPECT_STREQ(only().mac, "00:40:63:C1:2A:01");
+    EXPECT_EQ(only().ipAssignmentType, 1u);
+    EXPECT_STREQ(only().gateway, "");
+    EXPECT_STREQ(only().netmask, "");
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+
+    EXPECT_EQ(readEth0("mac=00:40:63:C1:2A:01\nip=dhcp\naddress=192.0.2.41\ndhcpserver=" +
+                       tooLong + "\n"),
+              -1);
+    EXPECT_EQ(only().ipAssignmentType, 2u);
+    EXPECT_EQ(only().dnsServers, nullptr);
+}
+
+TEST_F(InventoryTest, WithoutARecordOrSectionNothingIsAdded) {
+    // The device's own registry has this section.
+    int registry = p_openReg(kTemporary);
+    EXPECT_EQ(getNetworkInterfaceData(registry, nullptr, "Network-eth0"), 0);
+    EXPECT_EQ(getNetworkInterfaceData(registry, record.get(), nullptr), -1);
+    p_CloseNoAction(registry);
+    EXPECT_EQ(record->networkList, nullptr);
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// A configuration's network interfaces, found by MAC and written into the
+// persistent registry, and their change commands, on the simulated device
+// with its four interfaces (eth0 primary).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/platformTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+using namespace platformtest;
+
+class NetworkConfigTest : public PlatformTest {};
+
+TEST_F(NetworkConfigTest, MacsMatchWithOrWithoutColonsInEitherCase) {
+    addInterface(record.get(), {"00:40:63:c1:2a:02", 1, "198.51.100.20", "255.255.255.0", "1"});
+    addInterface(record.get(), {"0040:63C1:2A03", 1, "203.0.113.11", "255.255.255.0", "1"});
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(persistent("Network-wlan0", "address"), "198.51.100.20");
+    EXPECT_EQ(persistent("Network-eth1", "address"), "203.0.113.11");
+    // Every section's MAC is cached, not only those configured.
+    EXPECT_STREQ(networkInterfaces[0].cachedMac, kEth0Mac);
+    EXPECT_THAT(support::logText(), HasSubstr("Found Network-wlan0 with mac 00:40:63:C1:2A:02"));
+}
+
+TEST_F(NetworkConfigTest, UnknownMacIsSkippedWithItsChangeCommand) {
+    addInterface(record.get(), {"00:11:22:33:44:55", 2, "192.0.2.99"});
+    // Nothing but colons would normalise to the empty text of an uncached
+    // section: it must not match one.
+    setRegistryValue(kTemporary, "Network-eth1", "mac", "");
+    addInterface(record.get(), {":::", 2, "192.0.2.98"});
+    std::string before = support::readFile(hostPath(kPersistent));
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(support::readFile(hostPath(kPersistent)), before);
+    std::string log = support::logText();
+    EXPECT_THAT(log, HasSubstr("Could not find network interface with mac 00:11:22:33:44:55"));
+    EXPECT_THAT(log, HasSubstr("Failed to find network interface with mac 00:11:22:33:44:55"));
+    EXPECT_THAT(log, HasSubstr("Failed to find network interface with mac :::"));
+    EXPECT_THAT(sim::recordedLines(), ElementsAre(kDnsRestart));
+}
+
+TEST_F(NetworkConfigTest, CachedMacSurvivesAnEmptyRegistryValue) {
+    NetworkInterface *net = addInterface(
+        record.get(), {kWlan0Mac, 1, "198.51.100.20", "255.255.255.0", "198.51.100.1"});
+    ASSERT_EQ(apply(), 0);
+    setRegistryValue(kTemporary, "Network-wlan0", "mac", "");
+    setText(net->address, "198.51.100.21");
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(persistent("Network-wlan0", "address"), "198.51.100.21");
+    // Without the earlier configurations the section cannot be found.
+    clearMacCache();
+    setText(net->address, "198.51.100.22");
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(persistent("Network-wlan0", "address"), "198.51.100.21");
+}
+
+TEST_F(NetworkConfigTest, StaticPrimaryWritesDnsAndWins) {
+    setRegistryValue(kPersistent, "WINS", "winsserver2", "192.0.2.71");
+    NetworkInterface *net = addInterface(record.get(), {kEth0Mac, 1, "192.0.2.60", "255.255.255.0",
+                                                        "192.0.2.1", {"192.0.2.153"}, {},
+                                                        {"192.0.2.170"}});
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(persistent("Network-eth0", "ip"), "static");
+    EXPECT_EQ(persistent("Network-eth0", "bootp"), "no");
+    EXPECT_EQ(persistent("DNS", "dnsserver1"), "192.0.2.153");
+    // One DNS server clears the second; no suffix and one WINS server leave
+    // the others as they were.
+    EXPECT_EQ(persistent("DNS", "dnsserver2"), "");
+    EXPECT_EQ(persistent("DNS", "domainname"), "branch.example.test");
+    EXPECT_EQ(persistent("WINS", "winsAuto"), "false");
+    EXPECT_EQ(persistent("WINS", "winsserver1"), "192.0.2.170");
+    EXPECT_EQ(persistent("WINS", "winsserver2"), "192.0.2.71");
+    EXPECT_THAT(support::logText(), HasSubstr("Network-eth0 is primary network, setting DNS info"));
+
+    setText(addDnsSuffix(net)->suffix, "lobby.example.test");
+    setText(addDnsSuffix(net)->suffix, "ignored.example.test");
+    setText(addWinsServer(net)->address, "192.0.2.171");
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(persistent("DNS", "domainname"), "lobby.example.test");
+    EXPECT_EQ(persistent("WINS", "winsserver2"), "192.0.2.171");
+}
+
+TEST_F(NetworkConfigTest, StaticInterfaceThatIsNotPrimaryWritesNoDnsOrWins) {
+    addInterface(record.get(), {kEth1Mac, 1, "203.0.113.11", "255.255.255.128", "203.0.113.1",
+                                {"203.0.113.53"}, {"other.example.test"}, {"203.0.113.70"}});
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(persistent("Network-eth1", "netmask"), "255.255.255.128");
+    EXPECT_EQ(persistent("DNS", "dnsserver1"), "192.0.2.53");
+    EXPECT_EQ(persistent("DNS", "domainname"), "branch.example.test");
+    EXPECT_EQ(persistent("WINS", "winsAuto"), "true");
+    EXPECT_EQ(persistent("WINS", "winsserver1"), kAbsent);
+    EXPECT_THAT(support::logText(),
+                HasSubstr("Network-eth1 is NOT the primary network, NOT setting DNS info"));
+}
+
+// Only static addressing writes the netmask, gateway and DNS keys.
+TEST_F(NetworkConfigTest, PrimaryWithDhcpOrUnknownAddressing) {
+    struct Case {
+        uint32_t type;
+        const char *ipBefore, *ipAfter, *winsBefore, *winsAfter, *winsServer;
+    };
+    const Case cases[] = {
+        {2, "static", "DHCP", "false", "true", kAbsent},
+        {0, "manual", "manual", "true", "false", "192.0.2.170"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.type);
+        setRegistryValue(kPersistent, "Network-eth0", "ip", c.ipBefore);
+        setRegistryValue(kPersistent, "WINS", "winsAuto", c.winsBefore);
+        record = newRecord();
+        addInterface(record.get(), {kEth0Mac, c.type, "192.0.2.61", "255.0.0.0", "192.0.2.254",
+                                    {"192.0.2.153"}, {}, {"192.0.2.170"}});
+        ASSERT_EQ(apply(), 0);
+        EXPECT_EQ(persistent("Network-eth0", "address"), "192.0.2.61");
+        EXPECT_EQ(persistent("Network-eth0", "ip"), c.ipAfter);
+        EXPECT_EQ(persistent("Network-eth0", "netmask"), "255.255.255.0");
+        EXPECT_EQ(persistent("Network-eth0", "gateway"), "192.0.2.1");
+        EXPECT_EQ(persistent("DNS", "dnsserver1"), "192.0.2.53");
+        EXPECT_EQ(persistent("WINS", "winsAuto"), c.winsAfter);
+        EXPECT_EQ(persistent("WINS", "winsserver1"), c.winsServer);
+    }
+}
+
+TEST_F(NetworkConfigTest, ChangeCommandsRunInListOrderInTheForegroundThenDns) {
+    setRegistryValue(kTemporary, "Network-wlan0", "onchange",
+                     "/usr/sbin/network_restart.sh wlan0 & ");
+    setRegistryValue(kTemporary, "Network-eth1", "onchange", " & &  ");
+    addInterface(record.get(), {kWlan0Mac, 2, ""});
+    addInterface(record.get(), {kEth1Mac, 2, ""});
+    addInterface(record.get(), {kEth0Mac, 2, ""});
+    ASSERT_EQ(apply(), 0);
+    EXPECT_THAT(sim::recordedLines(),
+                ElementsAre("/usr/sbin/network_restart.sh wlan0",
+                            "/sbin/sudo su -c \"/usr/sbin/network_restart.sh eth0\"", kDnsRestart));
+    EXPECT_THAT(support::logText(),
+                HasSubstr("Executing '/usr/sbin/network_restart.sh wlan0' as onChange"));
+}
+
+TEST_F(NetworkConfigTest, WithoutTheTemporaryRegistryEveryInterfaceIsPrimaryAndNothingRuns) {
+    addInterface(record.get(),
+                 {kEth1Mac, 1, "203.0.113.11", "255.255.255.0", "203.0.113.1", {"203.0.113.53"}});
+    ASSERT_EQ(apply(), 0);
+    sim::clearRecordedLines();
+    // A key before any section: the file is no registry and cannot be opened.
+    std::string temporary = support::readFile(hostPath(kTemporary));
+    support::writeFile(hostPath(kTemporary), "broken=1\n" + temporary);
+
+    setText(record->networkList->address, "203.0.113.12");
+    ASSERT_EQ(apply(), 0);
+    // The cache kept eth1's MAC; eth1 counts as primary.
+    EXPECT_EQ(persistent("Network-eth1", "address"), "203.0.113.12");
+    EXPECT_EQ(persistent("DNS", "dnsserver1"), "203.0.113.53");
+    EXPECT_EQ(persistent("WINS", "winsAuto"), "false");
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
+    std::string log = support::logText();
+    EXPECT_THAT(log, HasSubstr("error opening registry"));
+    EXPECT_THAT(log, HasSubstr("Error opening registry '/tmp/system.conf'"));
+}
+
+TEST_F(NetworkConfigTest, WithoutThePersistentRegistryNothingIsWrittenButCommandsRun) {
+    std::string broken = "broken=1\n" + support::readFile(hostPath(kPersistent));
+    support::writeFile(hostPath(kPersistent), broken);
+    addInterface(record.get(), {kEth0Mac, 1, "192.0.2.60", "255.255.255.0", "192.0.2.1"});
+    record->hostNameAssignmentType = 2;
+    ASSERT_EQ(apply(), 0);
+    EXPECT_EQ(support::readFile(hostPath(kPersistent)), broken);
+    EXPECT_THAT(sim::recordedLines(),
+                ElementsAre("/sbin/sudo su -c \"/usr/sbin/network_restart.sh eth0\"", kDnsRestart));
+    std::string log = support::logText();
+    EXPECT_THAT(log, HasSubstr("regid NULL in setPlatformConfig"));
+    EXPECT_THAT(log, HasSubstr("Failed to find network interface with mac 00:40:63:C1:2A:01"));
+}
+
+}  // namespace
