@@ -51,9 +51,9 @@ bool isPrintable(const std::string &value) {
     return std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x21 && c <= 0x7e; });
 }
 
-using NicDeviceTest = nicdrivers::NicModelTest;
+using NicControllerTest = nicdrivers::NicModelTest;
 
-TEST_F(NicDeviceTest, EachFamilysPciLineInTheKernelsLayout) {
+TEST_F(NicControllerTest, EachFamilysPciLineInTheKernelsLayout) {
     EXPECT_EQ(sim::nicFamily(root), "rhine") << "a fresh device has a Rhine";
     EXPECT_EQ(support::readFile(hostPath("/etc/sim/nic")), "rhine\n");
     // The controllers a PCI scan looks for, vendor << 16 | device.
@@ -90,7 +90,7 @@ TEST_F(NicDeviceTest, EachFamilysPciLineInTheKernelsLayout) {
     }
 }
 
-TEST_F(NicDeviceTest, FactoryImagesCarryAssetValuesAndValidChecksums) {
+TEST_F(NicControllerTest, FactoryImagesCarryAssetValuesAndValidChecksums) {
     std::vector<uint8_t> via[2];
     for (int which = 0; which < 2; ++which) {
         SCOPED_TRACE(which);
@@ -130,7 +130,7 @@ TEST_F(NicDeviceTest, FactoryImagesCarryAssetValuesAndValidChecksums) {
     EXPECT_EQ(image[0x59], 0xFF);
 }
 
-TEST_F(NicDeviceTest, ModelsSitAtTheIoBaseOfTheirPciEntryWithTheFaultOfTheKnob) {
+TEST_F(NicControllerTest, ModelsSitAtTheIoBaseOfTheirPciEntryWithTheFaultOfTheKnob) {
     std::string error;
     ASSERT_TRUE(sim::writeNicDevice(root, "velocity", &error)) << error;
     // Move the controller to other ports.
@@ -156,7 +156,7 @@ TEST_F(NicDeviceTest, ModelsSitAtTheIoBaseOfTheirPciEntryWithTheFaultOfTheKnob) 
     EXPECT_EQ(sim::nicEeprom(root), fileImage());
 }
 
-TEST_F(NicDeviceTest, AttachingNeedsAControllerAndItsFiles) {
+TEST_F(NicControllerTest, AttachingNeedsAControllerAndItsFiles) {
     std::string error;
     EXPECT_FALSE(sim::writeNicDevice(root, "e1000", &error));
     EXPECT_THAT(error, HasSubstr("unknown network controller 'e1000'"));
@@ -187,7 +187,7 @@ TEST_F(NicDeviceTest, AttachingNeedsAControllerAndItsFiles) {
     EXPECT_EQ(bus().in8(0xe474), 0xFF);
 }
 
-TEST_F(NicDeviceTest, OneControllerOnTheBusAtATime) {
+TEST_F(NicControllerTest, OneControllerOnTheBusAtATime) {
     std::string error;
     ASSERT_TRUE(sim::attachNicModel(root, &error)) << error;
     ASSERT_TRUE(sim::attachNicModel(root + "/", &error)) << "the same device again: " << error;
@@ -204,7 +204,7 @@ TEST_F(NicDeviceTest, OneControllerOnTheBusAtATime) {
 
 // A program that moves on to another device (the inventory benchmark does)
 // must find that device's controller on the bus, not the last one's.
-TEST_F(NicDeviceTest, AttachingADeviceTakesTheLastDevicesControllerOffTheBus) {
+TEST_F(NicControllerTest, AttachingADeviceTakesTheLastDevicesControllerOffTheBus) {
     std::string error;
     ASSERT_TRUE(sim::attachNicModel(root, &error)) << error;
     ASSERT_NE(bus().in8(0xe474), 0xFF) << "the Rhine answers";
@@ -219,7 +219,7 @@ TEST_F(NicDeviceTest, AttachingADeviceTakesTheLastDevicesControllerOffTheBus) {
     support::removeTree(other);
 }
 
-TEST_F(NicDeviceTest, SetEepromReachesFileAndModelAndSurvivesARebuild) {
+TEST_F(NicControllerTest, SetEepromReachesFileAndModelAndSurvivesARebuild) {
     std::string error;
     ASSERT_TRUE(sim::attachNicModel(root, &error)) << error;
     std::vector<uint8_t> image(128, 0x00);
