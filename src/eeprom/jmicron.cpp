@@ -79,11 +79,6 @@ unsigned short windowAddress(int index) {
                                        static_cast<unsigned int>(index));
 }
 
-// The operations open the ports themselves and close them afterwards,
-// whether or not the raise worked.
-using PortsForWindow = eeprom::IoPrivilegeScope;
-constexpr PortsForWindow::OnExit kCloseAfter = PortsForWindow::OnExit::ClosePorts;
-
 }  // namespace
 
 namespace eeprom {
@@ -162,7 +157,8 @@ IXO_API int write_eeprom_jmicron(unsigned int base, const unsigned char *image) 
     std::memcpy(window, image, static_cast<size_t>(windowBytes()));
     int written = 0;
     {
-        PortsForWindow ports(kCloseAfter);
+        // Opened here and closed again whether or not the raise worked.
+        eeprom::IoPrivilegeScope ports(eeprom::IoPrivilegeScope::OnExit::ClosePorts);
         for (int index = 0; index < windowBytes(); ++index) {
             if (smb_write8(base, windowAddress(index), window[index]) == 0) {
                 ++written;
@@ -188,7 +184,8 @@ IXO_API int readJmicronEeprom(unsigned short base, unsigned char *image) {
     unsigned char window[EEPROM_IMAGE_SIZE];
     int done = 0;
     {
-        PortsForWindow ports(kCloseAfter);
+        // Opened here and closed again whether or not the raise worked.
+        eeprom::IoPrivilegeScope ports(eeprom::IoPrivilegeScope::OnExit::ClosePorts);
         for (int index = 0; index < windowBytes(); ++index) {
             window[index] = kFailedByte;
             if (readByte(base, windowAddress(index), &window[index])) {
