@@ -24,9 +24,6 @@ namespace agent {
 
 namespace {
 
-constexpr int kSerialBytes = 11;
-constexpr int kCmosBytes = 42;
-
 struct Record {
     Record() { std::memset(bytes, 0, sizeof bytes); }
     EepromAssetRecord bytes;
@@ -34,7 +31,6 @@ struct Record {
 
 struct WriteRequest {
     unsigned char bit = 0;
-    int slot = 0;
     std::vector<unsigned char> value;  // the bytes the write takes
     const char *what = "";
 };
@@ -49,7 +45,6 @@ bool parseKey(const std::string &text, WriteRequest *request) {
     }
     uint32_t key = static_cast<uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
     request->bit = ASSET_SECURITY_KEY;
-    request->slot = 1;
     request->value = {static_cast<unsigned char>(key), static_cast<unsigned char>(key >> 8),
                       static_cast<unsigned char>(key >> 16), static_cast<unsigned char>(key >> 24)};
     request->what = "security key";
@@ -57,7 +52,7 @@ bool parseKey(const std::string &text, WriteRequest *request) {
 }
 
 bool parseSerial(const std::string &text, WriteRequest *request) {
-    if (text.empty() || text.size() > kSerialBytes) {
+    if (text.empty() || text.size() > ASSET_SERIAL_NUMBER_BYTES) {
         return false;
     }
     for (unsigned char character : text) {
@@ -66,25 +61,23 @@ bool parseSerial(const std::string &text, WriteRequest *request) {
         }
     }
     request->bit = ASSET_SERIAL_NUMBER;
-    request->slot = 0;
     request->value.assign(text.begin(), text.end());
-    request->value.resize(kSerialBytes, 0);
+    request->value.resize(ASSET_SERIAL_NUMBER_BYTES, 0);
     request->what = "serial number";
     return true;
 }
 
 bool loadCmos(const std::string &path, WriteRequest *request, std::string *error) {
     std::string bytes;
-    if (!readArgumentFile(path, kCmosBytes, &bytes, error)) {
+    if (!readArgumentFile(path, ASSET_CMOS_VALUE_BYTES, &bytes, error)) {
         return false;
     }
-    if (bytes.size() != kCmosBytes) {
+    if (bytes.size() != ASSET_CMOS_VALUE_BYTES) {
         *error = path + " holds " + std::to_string(bytes.size()) + " bytes; a CMOS block is " +
-                 std::to_string(kCmosBytes);
+                 std::to_string(ASSET_CMOS_VALUE_BYTES);
         return false;
     }
     request->bit = ASSET_CMOS_VALUE;
-    request->slot = 6;
     request->value.assign(bytes.begin(), bytes.end());
     request->what = "CMOS block";
     return true;
@@ -108,13 +101,14 @@ int writeValue(const CliContext &context, const EepromLayer &layer, const WriteR
         return 1;
     }
     Controller controller = foundController(layer);
-    const EepromFamily *family = knownFamily(controller);
+    const IxoEepromFamily *family = knownFamily(controller);
     if (family == nullptr) {
         return 1;
     }
     // Refused before any backup: the library would "write" it to an image
     // that never reaches the device, or leave it out.
-    int offset = valueOffset(*family, request.bit);
+    const IxoEepromPlace &place = placeOf(*family, request.bit);
+    int offset = place.writeOffset;
     if (!storesValue(family, request.bit) || offset < 0) {
         std::fflush(stdout);
         return commandFailure(std::string(request.what) + ": " + kNotStored + " (the " +
@@ -136,7 +130,7 @@ int writeValue(const CliContext &context, const EepromLayer &layer, const WriteR
 
     Record record;
     record.bytes[0] = request.bit;
-    std::memcpy(record.bytes + EEPROM_ASSET_SLOT(request.slot), request.value.data(),
+    std::memcpy(record.bytes + EEPROM_ASSET_SLOT(place.slot), request.value.data(),
                 request.value.size());
     bool written = layer.write(record.bytes) == 0;
     if (!written) {
@@ -190,7 +184,7 @@ int showValues(const EepromLayer &layer, bool json) {
         return 1;
     }
     Controller controller = foundController(layer);
-    const EepromFamily *family = knownFamily(controller);
+    const IxoEepromFamily *family = knownFamily(controller);
     if (family == nullptr) {
         return 1;
     }

@@ -4,6 +4,7 @@
 // (an older backup without one names it with --family).
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -22,13 +23,18 @@ namespace {
 // Anything larger is no image; the size is checked exactly below.
 constexpr size_t kMaxBackupSize = 4096;
 
+// The names the library's families go by (ixoEepromFamilies), for the
+// command line, which is read before the library is loaded.
+const std::vector<std::string> kFamilyNames = {"rhine", "velocity", "realtek", "jmicron"};
+
 struct RestoreArguments {
+    const CLI::App *command = nullptr;
     std::string backup;
     std::string family;  // --family
     WriteSafety safety;
     // Settled as the command line is read.
     std::vector<unsigned char> image;
-    const EepromFamily *imageFamily = nullptr;
+    std::string imageFamily;
     bool hasInfo = false;
     BackupInfo info;
 };
@@ -61,42 +67,73 @@ void settleBackup(RestoreArguments &arguments) {
         throw CLI::ValidationError("--family", arguments.family + ", but " + infoPath +
                                                    " says the image is of a " + family);
     }
-    arguments.imageFamily = familyNamed(family);
-    if (arguments.imageFamily == nullptr) {
+    if (std::find(kFamilyNames.begin(), kFamilyNames.end(), family) == kFamilyNames.end()) {
         throw CLI::ValidationError(infoPath + " names the family '" + family +
                                    "', which ixoAgent does not know");
     }
-    // The rest of a window image is the library's fill; anything else there
-    // is an image of another layout.
-    const EepromFamily &layout = *arguments.imageFamily;
-    for (int at = layout.storedBytes; layout.storedBytes > 0 && at < EEPROM_IMAGE_SIZE; ++at) {
+    arguments.imageFamily = family;
+}
+
+// Refused as the command line refuses its arguments: the backup's layout is
+// the library's to tell, so this waits for the library; nothing has been
+// touched yet.
+int refuseBackup(const RestoreArguments &arguments, const std::string &reason) {
+    std::string command = arguments.command->get_name();
+    for (const CLI::App *parent = arguments.command->get_parent(); parent != nullptr;
+         parent = parent->get_parent()) {
+        command = parent->get_name() + " " + command;
+    }
+    return cliFailure(reason + " (see '" + command + " --help')");
+}
+
+// The family the backup was taken from, when the image fits its layout:
+// the rest of a window image is the library's fill; anything else there is
+// an image of another layout.
+const IxoEepromFamily *backupFamily(const EepromLayer &layer, const RestoreArguments &arguments,
+                                    int *refused) {
+    const IxoEepromFamily *layout = familyNamed(layer, arguments.imageFamily);
+    if (layout == nullptr) {
+        *refused = refuseBackup(arguments, backupInfoPath(arguments.backup) +
+                                               " names the family '" + arguments.imageFamily +
+                                               "', which the library does not know");
+        return nullptr;
+    }
+    for (int at = layout->deviceBytes; layout->deviceBytes > 0 && at < EEPROM_IMAGE_SIZE; ++at) {
         if (arguments.image[static_cast<size_t>(at)] != 0xFF) {
-            throw CLI::ValidationError(arguments.backup + " is no " + layout.name +
-                                       " image: its bytes " + std::to_string(layout.storedBytes) +
-                                       "-127 are not all 0xff");
+            *refused = refuseBackup(arguments, arguments.backup + " is no " + layout->name +
+                                                   " image: its bytes " +
+                                                   std::to_string(layout->deviceBytes) +
+                                                   "-127 are not all 0xff");
+            return nullptr;
         }
     }
+    return layout;
 }
 
 int restoreImage(const CliContext &context, const EepromLayer &layer,
                  const RestoreArguments &arguments) {
+    int refused = 0;
+    const IxoEepromFamily *imageFamily = backupFamily(layer, arguments, &refused);
+    if (imageFamily == nullptr) {
+        return refused;
+    }
     std::vector<unsigned char> record(sizeof(EepromAssetRecord), 0);
     if (!readValues(layer, record.data(), 0)) {
         return 1;
     }
     Controller controller = foundController(layer);
-    const EepromFamily *family = knownFamily(controller);
+    const IxoEepromFamily *family = knownFamily(controller);
     if (family == nullptr) {
         return 1;
     }
     std::fflush(stdout);
-    if (family->storedBytes == 0) {
+    if (family->deviceBytes == 0) {
         return commandFailure("the " + controllerText(controller) + ": " +
                               family->notStoredReason + "; nothing restored");
     }
-    if (family != arguments.imageFamily) {
-        return commandFailure(arguments.backup + " holds an image of a " +
-                              arguments.imageFamily->name + " controller; this device's is a " +
+    if (family != imageFamily) {
+        return commandFailure(arguments.backup + " holds an image of a " + imageFamily->name +
+                              " controller; this device's is a " +
                               family->name + " (" + controllerText(controller) +
                               "); nothing restored");
     }
@@ -157,7 +194,8 @@ void defineEepromRestore(CommandLine &commandLine, CLI::App &eeprom) {
                      "the controller family the image was taken from,\n"
                      "for a backup without its info file")
         ->type_name("FAMILY")
-        ->check(CLI::IsMember(familyNames()));
+        ->check(CLI::IsMember(kFamilyNames));
+    arguments->command = command;
     addWriteSafetyOptions(*command, arguments->safety);
     const CLI::App *root = &commandLine.root();
     command->final_callback([root, arguments] {

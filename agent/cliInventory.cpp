@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "agent/cliCommands.h"
-#include "agent/eepromFamilies.h"
 #include "agent/eepromValues.h"
 #include "agent/indentedDocument.h"
 #include "agent/jsonOutput.h"
@@ -393,7 +392,7 @@ int showInventory(const CliContext &context, const InventoryOptions &options) {
         return status;
     }
     Inventory inventory;
-    const EepromFamily *eepromFamily = nullptr;
+    const IxoEepromFamily *eepromFamily = nullptr;
     inventory.record.reset(static_cast<PlatformData *>(std::calloc(1, sizeof(PlatformData))));
     if (!inventory.record) {
         return cliFailure("out of memory");
@@ -408,8 +407,9 @@ int showInventory(const CliContext &context, const InventoryOptions &options) {
         if (context.deviceRoot.empty() && controller == nullptr) {
             library.setPortIo(&refusePorts);
         }
-        if (controller != nullptr) {
-            eepromFamily = familyOfRow(library, *controller);
+        IxoEepromController found;
+        if (controller != nullptr && library.eepromController(&found) == 0) {
+            eepromFamily = found.family;
         }
         entries.collect(inventory.record.get());
         readInterfaces(library, entries, &inventory);

@@ -13,24 +13,30 @@ bool loadLayer(const PlatformLibrary &library, EepromLayer *layer, std::string *
            resolveEntry(library, "ixoReadEepromImage", &layer->readImage, missing) &&
            resolveEntry(library, "ixoWriteEepromImage", &layer->writeImage, missing) &&
            resolveEntry(library, "dumpEEPROM", &layer->dump, missing) &&
-           resolveEntry(library, "eeprom_contents", &layer->image, missing) &&
-           resolveEntry(library, "pcidev_tbl", &layer->table, missing);
+           resolveEntry(library, "eeprom_contents", &layer->image, missing);
 }
 
 }  // namespace
 
 Controller foundController(const EepromLayer &layer) {
     Controller controller;
-    for (const pcidev_row *row = layer.table; row->vendor_id != 0; ++row) {
-        if (row->io_addr == 0) {
-            continue;
-        }
-        controller.name = std::string(row->short_name) + " (" + row->long_name + ")";
-        controller.ioBase = row->io_addr;
-        controller.family = familyOfRow(*layer.library, *row);
-        break;
+    IxoEepromController found;
+    if (layer.library->eepromController(&found) == 0) {
+        controller.name = std::string(found.shortName) + " (" + found.longName + ")";
+        controller.ioBase = found.ioBase;
+        controller.family = found.family;
     }
     return controller;
+}
+
+const IxoEepromFamily *familyNamed(const EepromLayer &layer, const std::string &name) {
+    for (const IxoEepromFamily *family = layer.library->eepromFamilies(); family->name != nullptr;
+         ++family) {
+        if (name == family->name) {
+            return family;
+        }
+    }
+    return nullptr;
 }
 
 std::string controllerText(const Controller &controller) {
@@ -50,7 +56,7 @@ bool readValues(const EepromLayer &layer, unsigned char *record, unsigned char m
     return true;
 }
 
-const EepromFamily *knownFamily(const Controller &controller) {
+const IxoEepromFamily *knownFamily(const Controller &controller) {
     if (controller.family == nullptr) {
         std::fflush(stdout);
         std::fprintf(stderr, "ixoAgent: the %s is of no controller family ixoAgent knows\n",

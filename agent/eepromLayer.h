@@ -6,7 +6,6 @@
 #include <string>
 
 #include "agent/cliCommands.h"
-#include "agent/eepromFamilies.h"
 #include "ixo/eeprom.h"
 
 namespace CLI {
@@ -23,17 +22,18 @@ struct EepromLayer {
     decltype(&ixoWriteEepromImage) writeImage = nullptr;
     decltype(&dumpEEPROM) dump = nullptr;
     unsigned char *image = nullptr;  // the library's eeprom_contents
-    pcidev_row *table = nullptr;
 };
 
 struct Controller {
-    const EepromFamily *family = nullptr;  // null: none the agent knows
+    const IxoEepromFamily *family = nullptr;  // null: none the library knows
     std::string name;                       // "ViaRhine (VIA Technologies)"
     unsigned short ioBase = 0;
 };
 
-// The row the last transfer's scan chose: the only one with an I/O base.
+// The controller the last transfer's scan chose.
 Controller foundController(const EepromLayer &layer);
+// The library's family of that name; null for none.
+const IxoEepromFamily *familyNamed(const EepromLayer &layer, const std::string &name);
 // "ViaRhine (VIA Technologies) at 0xe400"
 std::string controllerText(const Controller &controller);
 
@@ -42,9 +42,9 @@ std::string controllerText(const Controller &controller);
 // failed.
 bool readValues(const EepromLayer &layer, unsigned char *record, unsigned char mask);
 
-// The controller of a transfer just made, when the agent knows its family;
+// The controller of a transfer just made, when its family is known;
 // otherwise null, with a line on standard error.
-const EepromFamily *knownFamily(const Controller &controller);
+const IxoEepromFamily *knownFamily(const Controller &controller);
 
 // Runs work(layer) with the library's EEPROM layer; exit status 2 when the
 // library lacks an entry point of it.

@@ -10,19 +10,19 @@ const char kNotStored[] = "not stored by this controller";
 
 namespace {
 
-constexpr int kSerialBytes = 11;
-
-std::string revisionText(const unsigned char *bytes) {
-    std::string hex = hexBytes(bytes, 4, " ");
-    for (int at = 0; at < 4; ++at) {
+std::string revisionText(const unsigned char *bytes, int count) {
+    std::string hex = hexBytes(bytes, count, " ");
+    for (int at = 0; at < count; ++at) {
         if (bytes[at] < 0x20 || bytes[at] > 0x7e) {
             return hex;
         }
     }
-    return std::string(reinterpret_cast<const char *>(bytes), 4) + " (" + hex + ")";
+    return std::string(reinterpret_cast<const char *>(bytes), static_cast<size_t>(count)) + " (" +
+           hex + ")";
 }
 
-EepromValue checksum(const EepromFamily &family, unsigned char bit, const ChecksumRule &rule,
+EepromValue checksum(const IxoEepromFamily &family, unsigned char bit,
+                     const IxoEepromChecksum &rule,
                      const char *key, const char *label, const unsigned char *image) {
     EepromValue shown;
     shown.key = key;
@@ -45,7 +45,7 @@ const char *validityWord(Validity validity) {
 
 }  // namespace
 
-EepromValue eepromValue(const EepromFamily *family, unsigned char bit, const char *key,
+EepromValue eepromValue(const IxoEepromFamily *family, unsigned char bit, const char *key,
                         const char *label, const std::string &text) {
     EepromValue shown;
     shown.key = key;
@@ -69,7 +69,7 @@ std::string hexBytes(const unsigned char *bytes, int count, const char *separato
 
 std::string serialText(const unsigned char *bytes) {
     std::string text;
-    for (int at = 0; at < kSerialBytes && bytes[at] != 0; ++at) {
+    for (int at = 0; at < ASSET_SERIAL_NUMBER_BYTES && bytes[at] != 0; ++at) {
         if (std::isprint(bytes[at]) != 0 && bytes[at] != '\\') {
             text += static_cast<char>(bytes[at]);
         } else {
@@ -89,17 +89,21 @@ std::string keyText(const unsigned char *bytes) {
     return text;
 }
 
-std::vector<EepromValue> eepromValues(const EepromFamily &family, unsigned char *record,
+std::vector<EepromValue> eepromValues(const IxoEepromFamily &family, unsigned char *record,
                                       const unsigned char *image) {
-    auto slot = [record](int index) { return record + EEPROM_ASSET_SLOT(index); };
+    auto slot = [record, &family](unsigned char bit) {
+        return record + EEPROM_ASSET_SLOT(placeOf(family, bit).slot);
+    };
+    auto bytes = [&family](unsigned char bit) { return placeOf(family, bit).readBytes; };
     return {
         eepromValue(&family, ASSET_MAC_ADDRESS, "stationAddress", "station address",
-                    hexBytes(slot(2), 6, ":")),
+                    hexBytes(slot(ASSET_MAC_ADDRESS), bytes(ASSET_MAC_ADDRESS), ":")),
         eepromValue(&family, ASSET_SERIAL_NUMBER, "serialNumber", "serial number",
-                    serialText(slot(0))),
-        eepromValue(&family, ASSET_SECURITY_KEY, "securityKey", "security key", keyText(slot(1))),
+                    serialText(slot(ASSET_SERIAL_NUMBER))),
+        eepromValue(&family, ASSET_SECURITY_KEY, "securityKey", "security key",
+                    keyText(slot(ASSET_SECURITY_KEY))),
         eepromValue(&family, ASSET_HARDWARE_REVISION, "hardwareRevision", "hardware revision",
-                    revisionText(slot(3))),
+                    revisionText(slot(ASSET_HARDWARE_REVISION), bytes(ASSET_HARDWARE_REVISION))),
         checksum(family, ASSET_ACTIVE_CHECKSUM, family.active, "activeChecksum",
                  "active checksum", image),
         checksum(family, ASSET_FULL_CHECKSUM, family.full, "fullChecksum", "full checksum", image),
@@ -114,7 +118,7 @@ void printEepromValue(const EepromValue &value) {
     std::printf("%s: %s%s\n", value.label, value.text.c_str(), validityWord(value.validity));
 }
 
-std::string checksumsText(const EepromFamily &family, const unsigned char *image) {
+std::string checksumsText(const IxoEepromFamily &family, const unsigned char *image) {
     ChecksumState active = checksumState(family.active, image);
     ChecksumState full = checksumState(family.full, image);
     if (!active.kept && !full.kept) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/eepromFamilies.h"
+#include "agent/eepromImage.h"
 
 namespace agent {
 
@@ -27,11 +27,11 @@ struct EepromValue {
 // A value read from the EEPROM (its text as shown, "" when it could not be
 // read), marked not stored when the family does not store the request bit's
 // value.
-EepromValue eepromValue(const EepromFamily *family, unsigned char bit, const char *key,
+EepromValue eepromValue(const IxoEepromFamily *family, unsigned char bit, const char *key,
                         const char *label, const std::string &text);
 // The values of a read transfer of bits 0x01-0x20 (the record) and of the
 // image it read, in the order they are shown.
-std::vector<EepromValue> eepromValues(const EepromFamily &family, unsigned char *record,
+std::vector<EepromValue> eepromValues(const IxoEepromFamily &family, unsigned char *record,
                                       const unsigned char *image);
 // "label: value", the checksums with "valid" or "invalid".
 void printEepromValue(const EepromValue &value);
@@ -43,6 +43,6 @@ std::string keyText(const unsigned char *bytes);
 std::string serialText(const unsigned char *bytes);
 std::string hexBytes(const unsigned char *bytes, int count, const char *separator);
 // "checksums: active 0x13 valid, full 0x05c2 valid" for an image.
-std::string checksumsText(const EepromFamily &family, const unsigned char *image);
+std::string checksumsText(const IxoEepromFamily &family, const unsigned char *image);
 
 }  // namespace agent

@@ -32,7 +32,8 @@ void requireConfirmation(const CLI::App &root, const WriteSafety &safety) {
                                "shows what the write would change)");
 }
 
-void printDryRun(const EepromFamily &family, const unsigned char *from, const unsigned char *to) {
+void printDryRun(const IxoEepromFamily &family, const unsigned char *from,
+                 const unsigned char *to) {
     std::vector<UnitChange> changes = changedUnits(family, from, to);
     std::printf("dry run: %zu %s%s would change; nothing is written\n", changes.size(),
                 unitName(family), changes.size() == 1 ? "" : "s");
@@ -64,7 +65,7 @@ std::string takeBackup(const std::string &deviceRoot, const Controller &controll
     return path;
 }
 
-bool verifyWrite(const EepromFamily &family, const unsigned char *written,
+bool verifyWrite(const IxoEepromFamily &family, const unsigned char *written,
                  const unsigned char *readBack) {
     std::vector<UnitChange> differences = changedUnits(family, written, readBack);
     for (const UnitChange &difference : differences) {
@@ -72,7 +73,7 @@ bool verifyWrite(const EepromFamily &family, const unsigned char *written,
                     unitText(family, difference.from).c_str(),
                     unitText(family, difference.to).c_str());
     }
-    int units = family.storedBytes / family.unitBytes;
+    int units = family.deviceBytes / family.unitBytes;
     if (differences.empty()) {
         std::printf("read back: all %d %ss as written\n", units, unitName(family));
     } else {

@@ -29,7 +29,8 @@ void requireConfirmation(const CLI::App &root, const WriteSafety &safety);
 
 // The words (bytes) that writing `to` over `from` changes, "address: old ->
 // new", and the checksums `to` holds. Nothing is written.
-void printDryRun(const EepromFamily &family, const unsigned char *from, const unsigned char *to);
+void printDryRun(const IxoEepromFamily &family, const unsigned char *from,
+                 const unsigned char *to);
 
 // Saves the image read before a write, with its info file, and prints
 // where; "" (with the reason on standard error) when it cannot be saved.
@@ -39,7 +40,7 @@ std::string takeBackup(const std::string &deviceRoot, const Controller &controll
 // Compares what the EEPROM holds after a write (readBack) with the image
 // written, within what reaches the device; prints each word that differs
 // and a summary line. True when they are the same.
-bool verifyWrite(const EepromFamily &family, const unsigned char *written,
+bool verifyWrite(const IxoEepromFamily &family, const unsigned char *written,
                  const unsigned char *readBack);
 
 }  // namespace agent

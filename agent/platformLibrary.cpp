@@ -65,7 +65,9 @@ bool loadPlatformLibrary(const std::string &path, PlatformLibrary *library, std:
                     resolveEntry(l, "ixoSaveCommandForReboot", &l.saveCommand, &missing) &&
                     resolveEntry(l, "ixoSaveResponseForReboot", &l.saveResponse, &missing) &&
                     resolveEntry(l, "ixoGetSavedCommand", &l.savedCommand, &missing) &&
-                    resolveEntry(l, "ixoGetSavedResponse", &l.savedResponse, &missing);
+                    resolveEntry(l, "ixoGetSavedResponse", &l.savedResponse, &missing) &&
+                    resolveEntry(l, "ixoEepromFamilies", &l.eepromFamilies, &missing) &&
+                    resolveEntry(l, "ixoEepromController", &l.eepromController, &missing);
     if (!complete) {
         *error = path + ": no entry point '" + missing + "'";
         unloadPlatformLibrary(library);

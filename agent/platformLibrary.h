@@ -37,6 +37,9 @@ struct PlatformLibrary {
     decltype(&ixoSaveResponseForReboot) saveResponse = nullptr;
     decltype(&ixoGetSavedCommand) savedCommand = nullptr;
     decltype(&ixoGetSavedResponse) savedResponse = nullptr;
+    // The EEPROM layer's controller families and the controller it found.
+    decltype(&ixoEepromFamilies) eepromFamilies = nullptr;
+    decltype(&ixoEepromController) eepromController = nullptr;
 };
 
 // The running executable's full path ("" when it cannot be told).

@@ -25,6 +25,10 @@ IXO_STATIC_ASSERT(sizeof(EepromAssetRecord) == 2049, "asset record is 2049 bytes
 #define ASSET_CMOS_VALUE        0x40
 #define EEPROM_ASSET_SLOT_SIZE  256
 #define EEPROM_ASSET_SLOT(k)    (1 + EEPROM_ASSET_SLOT_SIZE * (k))
+/* The bytes a write takes from the serial number's and the CMOS block's
+   slots, whatever the family. */
+#define ASSET_SERIAL_NUMBER_BYTES 11
+#define ASSET_CMOS_VALUE_BYTES    42
 
 /* The module-wide image: 64 little-endian 16-bit words. */
 #define EEPROM_IMAGE_SIZE 128
@@ -56,6 +60,64 @@ IXO_STATIC_ASSERT(offsetof(pcidev_row, read_eeprom) ==
                           sizeof(void *),
                   "pcidev_row operations follow io_addr");
 IXO_STATIC_ASSERT(sizeof(pcidev_row) == (sizeof(void *) == 4 ? 44 : 64), "pcidev_row size");
+
+/* ---- the controller families ------------------------------------------- */
+/* How a checksum adds up what it covers. */
+#define IXO_EEPROM_SUM_NONE  0 /* the family keeps no such checksum */
+#define IXO_EEPROM_SUM_BYTES 1 /* 8-bit sum of bytes */
+#define IXO_EEPROM_SUM_WORDS 2 /* 16-bit sum of the image's little-endian words */
+
+/* The negation of the sum of bytes or words first to last, held in byte or
+   word `stored`: together they add up to 0. */
+typedef struct IxoEepromChecksum {
+    int sum; /* IXO_EEPROM_SUM_... */
+    int first;
+    int last;
+    int stored;
+} IxoEepromChecksum;
+
+/* Where the value of one request bit goes: a read copies readBytes image
+   bytes from readOffset into the record's slot, a write puts writeBytes of
+   the slot at writeOffset. Offsets -1 and no bytes: the family does not
+   serve the bit. */
+typedef struct IxoEepromPlace {
+    unsigned char bit;
+    int slot;
+    int readOffset;
+    int readBytes;
+    int writeOffset;
+    int writeBytes;
+} IxoEepromPlace;
+
+/* What a controller family keeps where in the 128-byte image, and how much
+   of the image reaches its EEPROM. */
+typedef struct IxoEepromFamily {
+    const char *name; /* "rhine", "velocity", "realtek", "jmicron" */
+    /* Why the values outside storedBits are not the EEPROM's. */
+    const char *notStoredReason;
+    unsigned char servedBits; /* the request bits its operations serve */
+    unsigned char storedBits; /* those whose values its EEPROM holds */
+    IxoEepromPlace values[8]; /* request bits 0x01 to 0x80, in that order */
+    IxoEepromChecksum active; /* over the controller's own configuration */
+    IxoEepromChecksum full;
+    int deviceBytes;           /* the leading image bytes that reach the EEPROM */
+    int unitBytes;             /* the EEPROM's unit: 2 (16-bit words) or 1 (bytes) */
+    unsigned int firstAddress; /* the EEPROM address of image byte 0, in units */
+} IxoEepromFamily;
+
+/* The families, in a list ended by one without a name. */
+IXO_API const IxoEepromFamily *ixoEepromFamilies(void);
+
+typedef struct IxoEepromController {
+    const char *shortName; /* its row of pcidev_tbl */
+    const char *longName;
+    unsigned short ioBase;
+    const IxoEepromFamily *family; /* NULL when its row's operations are no family's */
+} IxoEepromController;
+
+/* The controller the last PCI scan found: 0, or -1 when that scan found
+   none (or none ran yet). */
+IXO_API int ixoEepromController(IxoEepromController *out);
 
 /* ---- discovery and transfers ------------------------------------------- */
 /* Ten rows, the last all zero. */

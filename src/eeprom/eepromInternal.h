@@ -1,5 +1,5 @@
-// Shared inside the EEPROM layer: the delay unit, the asset record's slots
-// and the VIA image layout that the Rhine and the Velocity share.
+// Shared inside the EEPROM layer: the delay unit, the asset record's slots,
+// the image's words and the transfers' first steps.
 #pragma once
 
 #include <cstddef>
@@ -47,7 +47,6 @@ constexpr unsigned char kViaConfigAccess = 0x80;
 // The VIA layout: merges the requested values of the record into the image
 // and stores both checksums afresh (bytes 0-31 then words 0-63 sum to 0).
 void mergeViaAssets(unsigned char *image, unsigned char *record);
-void storeViaChecksums(unsigned char *image);
 
 // The steps every transfer takes first: a fresh image (the 0xFF fill), the
 // I/O privilege, the controller. Null (with the messages printed) when the
@@ -58,6 +57,7 @@ pcidev_row *prepareTransfer();
 // given; true only when the EEPROM took every word.
 bool writeRhineImage(unsigned short ioBase, const unsigned char *image);
 bool writeVelocityImage(unsigned short ioBase, const unsigned char *image);
+bool writeJmicronImage(unsigned short base, const unsigned char *image);
 
 // The Realtek rows' read operation: the table hands every read the image,
 // which readRtlEeprom does not take.

@@ -4,27 +4,10 @@
 #define IXO_MODULE "EepromFunctions"
 
 #include "eeprom/eepromInternal.h"
+#include "eeprom/families.h"
 #include "log.h"
 
 namespace {
-
-bool writeJmicronImage(unsigned short base, const unsigned char *image) {
-    return write_eeprom_jmicron(base, image) == 1;
-}
-
-struct ImageFamily {
-    // A table row's write operation tells its family.
-    EepromWriteOperation rowWrite;
-    bool (*writeImage)(unsigned short ioBase, const unsigned char *image);
-};
-
-// The Realtek rows are left out: their operations never reach the EEPROM,
-// so an image read would be the fill and a write would change nothing.
-const ImageFamily kImageFamilies[] = {
-    {writeViaEeprom, eeprom::writeRhineImage},
-    {writeViaEepromVelocity, eeprom::writeVelocityImage},
-    {writeJmicronEeprom, writeJmicronImage},
-};
 
 bool imageSizeFits(const void *image, int size) {
     if (image == nullptr) {
@@ -38,20 +21,23 @@ bool imageSizeFits(const void *image, int size) {
     return true;
 }
 
-// The transfer's preparation, then the family of the controller found; null
-// (with the reason logged) when its image cannot be read or written.
-const ImageFamily *prepareImageTransfer(pcidev_row **found) {
+// The transfer's preparation, then the whole-image write of the controller's
+// family; null (with the reason logged) when its image cannot be read or
+// written. The Realtek family has none: its operations never reach the
+// EEPROM, so an image read would be the fill and a write would change
+// nothing.
+eeprom::ImageWrite prepareImageTransfer(pcidev_row **found) {
     pcidev_row *row = eeprom::prepareTransfer();
     if (row == nullptr) {
         return nullptr;
     }
     *found = row;
-    for (const ImageFamily &family : kImageFamilies) {
-        if (row->write_eeprom == family.rowWrite) {
-            return &family;
-        }
+    eeprom::ImageWrite writeImage = nullptr;
+    const IxoEepromFamily *family = eeprom::familyOfRow(*row, &writeImage);
+    if (writeImage != nullptr) {
+        return writeImage;
     }
-    if (row->write_eeprom == writeRtlEeprom) {
+    if (family == &eeprom::realtekFamily()) {
         IXO_LOG(IXO_ERROR, "the %s: the library's Realtek operations never reach its EEPROM",
                 row->long_name);
     } else {
@@ -91,14 +77,14 @@ IXO_API int ixoWriteEepromImage(const unsigned char *image, int size) {
     unsigned char written[EEPROM_IMAGE_SIZE];
     std::memcpy(written, image, sizeof written);
     pcidev_row *row = nullptr;
-    const ImageFamily *family = prepareImageTransfer(&row);
-    if (family == nullptr) {
+    eeprom::ImageWrite writeImage = prepareImageTransfer(&row);
+    if (writeImage == nullptr) {
         return -1;
     }
     std::memcpy(eeprom_contents, written, sizeof written);
     IXO_LOG(IXO_PROGRESS, "writing the EEPROM image of the %s at %#x", row->long_name,
             row->io_addr);
-    if (!family->writeImage(row->io_addr, eeprom_contents)) {
+    if (!writeImage(row->io_addr, eeprom_contents)) {
         IXO_LOG(IXO_ERROR, "the %s did not complete the EEPROM image write", row->long_name);
         return -1;
     }

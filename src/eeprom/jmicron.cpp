@@ -3,11 +3,12 @@
 // maker's; the security key is at 0x50-0x53.
 #define IXO_MODULE "EepromFunctions"
 
-#include <cerrno>
 #include <cstdio>
 
 #include "device/device.h"
 #include "eeprom/eepromInternal.h"
+#include "eeprom/families.h"
+#include "eeprom/ioPrivilege.h"
 #include "log.h"
 
 namespace {
@@ -21,10 +22,6 @@ constexpr uint32_t kWriteTransaction = 0x10;
 constexpr unsigned int kPollUnits = 6;
 // The EEPROM's own write cycle, after the SMBus transaction has ended.
 constexpr unsigned int kWriteCycleUnits = 4200;
-
-constexpr unsigned short kWindowStart = 0x40;
-constexpr int kWindowBytes = 25;
-constexpr int kKeyOffset = 16;
 
 constexpr unsigned char kFailedByte = 0xFF;
 
@@ -73,13 +70,24 @@ bool readByte(unsigned int base, unsigned short address, unsigned char *value) {
     return (status & kErrorBits) == 0;
 }
 
-void setPrivilege(int level) {
-    if (device::portIo().iopl(level) != 0) {
-        IXO_LOG(IXO_ERROR, "iopl(%d) failed: %s", level, std::strerror(errno));
-    }
+// The maker's window: the image's first bytes, which are the EEPROM's from
+// the family's first address.
+int windowBytes() { return eeprom::jmicronFamily().deviceBytes; }
+
+unsigned short windowAddress(int index) {
+    return static_cast<unsigned short>(eeprom::jmicronFamily().firstAddress +
+                                       static_cast<unsigned int>(index));
 }
 
 }  // namespace
+
+namespace eeprom {
+
+bool writeJmicronImage(unsigned short base, const unsigned char *image) {
+    return write_eeprom_jmicron(base, image) == 1;
+}
+
+}  // namespace eeprom
 
 extern "C" {
 
@@ -145,44 +153,50 @@ IXO_API int write_eeprom_jmicron(unsigned int base, const unsigned char *image) 
     if (image == nullptr) {
         return 0;
     }
-    unsigned char window[kWindowBytes];
-    std::memcpy(window, image, sizeof window);
-    setPrivilege(3);
+    unsigned char window[EEPROM_IMAGE_SIZE];
+    std::memcpy(window, image, static_cast<size_t>(windowBytes()));
     int written = 0;
-    for (int index = 0; index < kWindowBytes; ++index) {
-        if (smb_write8(base, static_cast<unsigned short>(kWindowStart + index), window[index]) == 0) {
-            ++written;
+    {
+        // Opened here and closed again whether or not the raise worked.
+        eeprom::IoPrivilegeScope ports(eeprom::IoPrivilegeScope::OnExit::ClosePorts);
+        for (int index = 0; index < windowBytes(); ++index) {
+            if (smb_write8(base, windowAddress(index), window[index]) == 0) {
+                ++written;
+            }
         }
     }
-    setPrivilege(1);
-    if (written != kWindowBytes) {
-        IXO_LOG(IXO_ERROR, "the SMBus wrote %d of %d EEPROM bytes", written, kWindowBytes);
+    if (written != windowBytes()) {
+        IXO_LOG(IXO_ERROR, "the SMBus wrote %d of %d EEPROM bytes", written, windowBytes());
         return 0;
     }
     return 1;
 }
 
-IXO_API unsigned char *jmicronGetSecurityKey(unsigned char *image) { return image + kKeyOffset; }
+IXO_API unsigned char *jmicronGetSecurityKey(unsigned char *image) {
+    return image + eeprom::placeOf(eeprom::jmicronFamily(), ASSET_SECURITY_KEY).writeOffset;
+}
 
 IXO_API int readJmicronEeprom(unsigned short base, unsigned char *image) {
     IXO_LOG(IXO_PROGRESS, "Entering readJmicronEeprom");
     if (image == nullptr) {
         return 0;
     }
-    unsigned char window[kWindowBytes];
-    setPrivilege(3);
+    unsigned char window[EEPROM_IMAGE_SIZE];
     int done = 0;
-    for (int index = 0; index < kWindowBytes; ++index) {
-        window[index] = kFailedByte;
-        if (readByte(base, static_cast<unsigned short>(kWindowStart + index), &window[index])) {
-            ++done;
+    {
+        // Opened here and closed again whether or not the raise worked.
+        eeprom::IoPrivilegeScope ports(eeprom::IoPrivilegeScope::OnExit::ClosePorts);
+        for (int index = 0; index < windowBytes(); ++index) {
+            window[index] = kFailedByte;
+            if (readByte(base, windowAddress(index), &window[index])) {
+                ++done;
+            }
         }
     }
-    setPrivilege(1);
-    std::memcpy(image, window, sizeof window);
+    std::memcpy(image, window, static_cast<size_t>(windowBytes()));
     IXO_LOG(IXO_PROGRESS, "Leaving readJmicronEeprom");
-    if (done != kWindowBytes) {
-        IXO_LOG(IXO_ERROR, "the SMBus read %d of %d EEPROM bytes", done, kWindowBytes);
+    if (done != windowBytes()) {
+        IXO_LOG(IXO_ERROR, "the SMBus read %d of %d EEPROM bytes", done, windowBytes());
         return 0;
     }
     return 1;
@@ -190,8 +204,8 @@ IXO_API int readJmicronEeprom(unsigned short base, unsigned char *image) {
 
 IXO_API void fillJmicronEepromAsset(unsigned char *image, unsigned char *record) {
     IXO_LOG(IXO_PROGRESS, "Entering fillJmicronEepromAsset");
-    if (image != nullptr && record != nullptr && eeprom::requested(record, ASSET_SECURITY_KEY)) {
-        std::memcpy(eeprom::slot(record, 1), jmicronGetSecurityKey(image), 4);
+    if (image != nullptr && record != nullptr) {
+        eeprom::fillRecord(eeprom::jmicronFamily(), image, record);
     }
     IXO_LOG(IXO_PROGRESS, "Leave fillJmicronEepromAsset");
 }
@@ -201,9 +215,7 @@ IXO_API int writeJmicronEeprom(unsigned short base, unsigned char *image, unsign
     if (image == nullptr || record == nullptr) {
         return 0;
     }
-    if (eeprom::requested(record, ASSET_SECURITY_KEY)) {
-        std::memcpy(jmicronGetSecurityKey(image), eeprom::slot(record, 1), 4);
-    }
+    eeprom::mergeRecord(eeprom::jmicronFamily(), image, record);
     int done = write_eeprom_jmicron(base, image);
     IXO_LOG(IXO_PROGRESS, "Leaving writeJmicronEepromAsset");
     return done;

@@ -4,6 +4,7 @@
 #define IXO_MODULE "EepromFunctions"
 
 #include "eeprom/eepromInternal.h"
+#include "eeprom/families.h"
 #include "log.h"
 
 namespace {
@@ -134,34 +135,12 @@ bool writeRhineImage(unsigned short ioBase, const unsigned char *image) {
     return writeAllWords(ioBase, words);
 }
 
-void storeViaChecksums(unsigned char *image) {
-    // The active checksum is inside the words the full checksum covers, so
-    // it goes first.
-    *viaGetActiveCheckSum(image) =
-        static_cast<unsigned char>(0x100 - calculateByteCheckSum(image, 31));
-    setImageWord(image, 63, negatedWordSum(image, 0, 62));
-}
-
 void mergeViaAssets(unsigned char *image, unsigned char *record) {
-    if (requested(record, ASSET_SERIAL_NUMBER)) {
-        std::memcpy(viaGetSerialNumber(image), slot(record, 0), 11);
-    }
     if (requested(record, ASSET_SECURITY_KEY)) {
         IXO_LOG(IXO_PROGRESS, "calling viaGetSecurityKey function");
-        std::memcpy(viaGetSecurityKey(image), slot(record, 1), 4);
     }
-    if (requested(record, ASSET_HARDWARE_REVISION)) {
-        std::memcpy(viaGetHardwareRevision(image), slot(record, 3), 4);
-    }
-    if (requested(record, ASSET_MAC_ADDRESS)) {
-        std::memcpy(viaGetMacAddress(image), slot(record, 2), 6);
-    }
-    if (requested(record, ASSET_ACTIVE_CHECKSUM)) {
-        std::memcpy(viaGetActiveCheckSum(image), slot(record, 4), 1);
-    }
-    if (requested(record, ASSET_FULL_CHECKSUM)) {
-        std::memcpy(viaGetFullCheckSum(image), slot(record, 5), 2);
-    }
+    mergeRecord(rhineFamily(), image, record);
+    storeChecksums(rhineFamily(), image);
 }
 
 }  // namespace eeprom
@@ -229,12 +208,24 @@ IXO_API void SROMvWriteAllContents(unsigned short ioBase, const unsigned short *
     }
 }
 
-IXO_API unsigned char *viaGetMacAddress(unsigned char *image) { return image + 0; }
-IXO_API unsigned char *viaGetActiveCheckSum(unsigned char *image) { return image + 31; }
-IXO_API unsigned char *viaGetHardwareRevision(unsigned char *image) { return image + 40; }
-IXO_API unsigned char *viaGetSecurityKey(unsigned char *image) { return image + 44; }
-IXO_API unsigned char *viaGetSerialNumber(unsigned char *image) { return image + 52; }
-IXO_API unsigned char *viaGetFullCheckSum(unsigned char *image) { return image + 126; }
+IXO_API unsigned char *viaGetMacAddress(unsigned char *image) {
+    return image + eeprom::placeOf(eeprom::rhineFamily(), ASSET_MAC_ADDRESS).writeOffset;
+}
+IXO_API unsigned char *viaGetActiveCheckSum(unsigned char *image) {
+    return eeprom::checksumAt(eeprom::rhineFamily().active, image);
+}
+IXO_API unsigned char *viaGetHardwareRevision(unsigned char *image) {
+    return image + eeprom::placeOf(eeprom::rhineFamily(), ASSET_HARDWARE_REVISION).writeOffset;
+}
+IXO_API unsigned char *viaGetSecurityKey(unsigned char *image) {
+    return image + eeprom::placeOf(eeprom::rhineFamily(), ASSET_SECURITY_KEY).writeOffset;
+}
+IXO_API unsigned char *viaGetSerialNumber(unsigned char *image) {
+    return image + eeprom::placeOf(eeprom::rhineFamily(), ASSET_SERIAL_NUMBER).writeOffset;
+}
+IXO_API unsigned char *viaGetFullCheckSum(unsigned char *image) {
+    return eeprom::checksumAt(eeprom::rhineFamily().full, image);
+}
 
 IXO_API int readViaEeprom(unsigned short ioBase, unsigned char *image) {
     IXO_LOG(IXO_PROGRESS, "Inside readViaEeprom function");
@@ -247,28 +238,8 @@ IXO_API int readViaEeprom(unsigned short ioBase, unsigned char *image) {
 }
 
 IXO_API void fillViaEepromAsset(unsigned char *image, unsigned char *record) {
-    using eeprom::requested;
-    using eeprom::slot;
-    if (image == nullptr || record == nullptr) {
-        return;
-    }
-    if (requested(record, ASSET_SERIAL_NUMBER)) {
-        std::memcpy(slot(record, 0), viaGetSerialNumber(image), 12);
-    }
-    if (requested(record, ASSET_SECURITY_KEY)) {
-        std::memcpy(slot(record, 1), viaGetSecurityKey(image), 4);
-    }
-    if (requested(record, ASSET_HARDWARE_REVISION)) {
-        std::memcpy(slot(record, 3), viaGetHardwareRevision(image), 4);
-    }
-    if (requested(record, ASSET_MAC_ADDRESS)) {
-        std::memcpy(slot(record, 2), viaGetMacAddress(image), 6);
-    }
-    if (requested(record, ASSET_ACTIVE_CHECKSUM)) {
-        std::memcpy(slot(record, 4), viaGetActiveCheckSum(image), 1);
-    }
-    if (requested(record, ASSET_FULL_CHECKSUM)) {
-        std::memcpy(slot(record, 5), viaGetFullCheckSum(image), 2);
+    if (image != nullptr && record != nullptr) {
+        eeprom::fillRecord(eeprom::rhineFamily(), image, record);
     }
 }
 
@@ -278,7 +249,6 @@ IXO_API int writeViaEeprom(unsigned short ioBase, unsigned char *image, unsigned
         return 0;
     }
     eeprom::mergeViaAssets(image, record);
-    eeprom::storeViaChecksums(image);
     IXO_LOG(IXO_PROGRESS, "calling SROMvWriteAllContents");
     return eeprom::writeRhineImage(ioBase, image) ? 1 : 0;
 }

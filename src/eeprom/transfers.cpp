@@ -10,6 +10,8 @@
 
 #include "device/device.h"
 #include "eeprom/eepromInternal.h"
+#include "eeprom/families.h"
+#include "eeprom/ioPrivilege.h"
 #include "handles.h"
 #include "log.h"
 
@@ -18,9 +20,11 @@ namespace {
 constexpr int kJmicronDevice = 0x0260;
 // The JMicron's SMBus master sits at this port whatever its BARs say.
 constexpr unsigned short kJmicronSmbusBase = 0x2040;
-constexpr int kRaisedPrivilege = 3;
 
 using File = handles::File;
+
+// The row the last scan matched; null when it matched none.
+pcidev_row *lastFound = nullptr;
 
 }  // namespace
 
@@ -28,10 +32,10 @@ namespace eeprom {
 
 pcidev_row *prepareTransfer() {
     std::memset(eeprom_contents, 0xFF, sizeof eeprom_contents);
-    if (device::portIo().iopl(kRaisedPrivilege) != 0) {
-        IXO_LOG(IXO_ERROR, "iopl(%d) failed: %s", kRaisedPrivilege, std::strerror(errno));
+    IoPrivilegeScope ports(IoPrivilegeScope::OnExit::StayRaised);
+    if (!ports.raised()) {
         std::printf("Not able to rise I/O privilege level of current process to : %d\n",
-                    kRaisedPrivilege);
+                    IoPrivilegeScope::kPortsOpen);
         return nullptr;
     }
     pcidev_row *row = scan_proc_bus_pci();
@@ -73,6 +77,7 @@ IXO_API pcidev_row pcidev_tbl[10] = {
 };
 
 IXO_API pcidev_row *scan_proc_bus_pci(void) {
+    lastFound = nullptr;
     std::string path = device::devicePath("/proc/bus/pci/devices");
     File list(std::fopen(path.c_str(), "r"));
     if (!list) {
@@ -107,6 +112,7 @@ IXO_API pcidev_row *scan_proc_bus_pci(void) {
                                : static_cast<unsigned short>(base0 & 0xFFFEu);
             std::printf("Found a %s adapter at %#x.\n", row->long_name, row->io_addr);
             IXO_LOG(IXO_PROGRESS, "found %s at %#x", row->long_name, row->io_addr);
+            lastFound = row;
             return row;
         }
     }
@@ -114,6 +120,21 @@ IXO_API pcidev_row *scan_proc_bus_pci(void) {
         IXO_LOG(IXO_ERROR, "reading %s failed", path.c_str());
     }
     return nullptr;
+}
+
+IXO_API int ixoEepromController(IxoEepromController *out) {
+    if (out == nullptr) {
+        IXO_LOG(IXO_ERROR, "null controller");
+        return -1;
+    }
+    if (lastFound == nullptr) {
+        return -1;
+    }
+    out->shortName = lastFound->short_name;
+    out->longName = lastFound->long_name;
+    out->ioBase = lastFound->io_addr;
+    out->family = eeprom::familyOfRow(*lastFound);
+    return 0;
 }
 
 IXO_API int readEepromAssetValues(unsigned char *record) {

@@ -170,7 +170,6 @@ IXO_API int writeViaEepromVelocity(unsigned short ioBase, unsigned char *image,
         return 0;
     }
     eeprom::mergeViaAssets(image, record);
-    eeprom::storeViaChecksums(image);
     IXO_LOG(IXO_PROGRESS, "calling SROMvWriteAllContents");
     return eeprom::writeVelocityImage(ioBase, image) ? 1 : 0;
 }
