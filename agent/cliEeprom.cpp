@@ -133,15 +133,9 @@ int writeValue(const CliContext &context, const EepromLayer &layer, const WriteR
     std::memcpy(record.bytes + EEPROM_ASSET_SLOT(place.slot), request.value.data(),
                 request.value.size());
     bool written = layer.write(record.bytes) == 0;
-    if (!written) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "ixoAgent: the write did not complete (see the messages above and "
-                             "the log)\n");
-    }
     unsigned char readBack[EEPROM_IMAGE_SIZE];
-    if (layer.readImage(readBack, sizeof readBack) != 0) {
-        std::fflush(stdout);
-        return commandFailure("cannot read the EEPROM back after the write (see the log)");
+    if (!readBackAfterWrite(layer, written, readBack)) {
+        return 1;
     }
     bool took = std::memcmp(readBack + offset, expected + offset, request.value.size()) == 0;
     std::printf("%s: %s (read back %s)\n", request.what, took ? "took" : "did not take",

@@ -155,15 +155,9 @@ int restoreImage(const CliContext &context, const EepromLayer &layer,
         std::printf("restoring %s as a %s image\n", arguments.backup.c_str(), family->name);
     }
     bool written = layer.writeImage(image, EEPROM_IMAGE_SIZE) == 0;
-    if (!written) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "ixoAgent: the write did not complete (see the messages above and "
-                             "the log)\n");
-    }
     unsigned char readBack[EEPROM_IMAGE_SIZE];
-    if (layer.readImage(readBack, sizeof readBack) != 0) {
-        std::fflush(stdout);
-        return commandFailure("cannot read the EEPROM back after the write (see the log)");
+    if (!readBackAfterWrite(layer, written, readBack)) {
+        return 1;
     }
     bool verified = verifyWrite(*family, image, readBack);
     return written && verified ? 0 : 1;

@@ -65,6 +65,20 @@ std::string takeBackup(const std::string &deviceRoot, const Controller &controll
     return path;
 }
 
+bool readBackAfterWrite(const EepromLayer &layer, bool written, unsigned char *readBack) {
+    if (!written) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "ixoAgent: the write did not complete (see the messages above and "
+                             "the log)\n");
+    }
+    if (layer.readImage(readBack, EEPROM_IMAGE_SIZE) != 0) {
+        std::fflush(stdout);
+        commandFailure("cannot read the EEPROM back after the write (see the log)");
+        return false;
+    }
+    return true;
+}
+
 bool verifyWrite(const IxoEepromFamily &family, const unsigned char *written,
                  const unsigned char *readBack) {
     std::vector<UnitChange> differences = changedUnits(family, written, readBack);

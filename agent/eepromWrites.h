@@ -37,6 +37,12 @@ void printDryRun(const IxoEepromFamily &family, const unsigned char *from,
 std::string takeBackup(const std::string &deviceRoot, const Controller &controller,
                        const unsigned char *image);
 
+// After a write (`written`: whether the layer said it completed), says so
+// when it did not, then reads the whole image back into readBack (the
+// EEPROM's size). False, with the failure reported, when it cannot be read:
+// the command then has nothing to verify.
+bool readBackAfterWrite(const EepromLayer &layer, bool written, unsigned char *readBack);
+
 // Compares what the EEPROM holds after a write (readBack) with the image
 // written, within what reaches the device; prints each word that differs
 // and a summary line. True when they are the same.
