@@ -24,7 +24,8 @@ check() {
   [ -f "$file" ] || fail "cpack made no $(basename "$file")"
   dpkg-deb -c "$file" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }' >"$build/contents"
   for held in "$@"; do
-    grep -qx "$held" "$build/contents" || { cat "$build/contents"; fail "$(basename "$file") does not hold $held"; }
+    grep -qx "$held" "$build/contents" ||
+      { cat "$build/contents"; fail "$(basename "$file") does not hold $held"; }
   done
   ! grep -q "$lacked" "$build/contents" || fail "$(basename "$file") holds $lacked"
   declares Architecture "^$architecture\$"
@@ -35,15 +36,17 @@ declares() {
   printf '%s\n' "$value" | grep -q -- "$2" || fail "$(basename "$file"): $1 is '$value', expected $2"
 }
 
-check libixoplatformos1 "include/\\|\\.so ->\\|pkgconfig\\|bin/" "./usr/lib/.*libIxoPlatformOs\\.so\\.1\\.0\\.0" \
+check libixoplatformos1 "include/\\|\\.so ->\\|pkgconfig\\|bin/" \
+  "./usr/lib/.*libIxoPlatformOs\\.so\\.1\\.0\\.0" \
   "./usr/lib/.*libIxoPlatformOs\\.so\\.1 -> libIxoPlatformOs\\.so\\.1\\.0\\.0"
 declares Depends "libc6"
 declares Depends "libstdc++6"
 dpkg-deb -I "$file" shlibs | grep -qx "libIxoPlatformOs 1 libixoplatformos1 (>= $version)" ||
   fail "libixoplatformos1 has no shlibs entry"
 
-check libixoplatformos-dev "^\\./[^ ]*\\.so\\.1\\|bin/" "./usr/include/ixo/ixo.h" "./usr/include/ixo/agent.h" \
-  "./usr/lib/.*libIxoPlatformOs\\.so -> libIxoPlatformOs\\.so\\.1" "./usr/lib/.*pkgconfig/ixoplatformos\\.pc"
+check libixoplatformos-dev "^\\./[^ ]*\\.so\\.1\\|bin/" "./usr/include/ixo/ixo.h" \
+  "./usr/include/ixo/agent.h" "./usr/lib/.*libIxoPlatformOs\\.so -> libIxoPlatformOs\\.so\\.1" \
+  "./usr/lib/.*pkgconfig/ixoplatformos\\.pc"
 declares Depends "libixoplatformos1 (= $version)"
 dpkg-deb --fsys-tarfile "$file" | tar -xO --wildcards '*/ixoplatformos.pc' | grep -qx "prefix=/usr" ||
   fail "the packaged pkg-config file does not name the prefix /usr"
@@ -51,7 +54,8 @@ dpkg-deb --fsys-tarfile "$file" | tar -xO --wildcards '*/ixoplatformos.pc' | gre
 case " $components " in
   *" agent "*)
     check ixoagent "^\\./[^ ]*\\.so\\|include/" "./usr/bin/ixoAgent -> \\.\\./lib/ixoAgent/ixoAgent" \
-      "./usr/lib/ixoAgent/ixoAgent" "./usr/lib/ixoAgent/system\\.conf" "./usr/lib/ixoAgent/dummy\\.control" \
+      "./usr/lib/ixoAgent/ixoAgent" "./usr/lib/ixoAgent/system\\.conf" \
+      "./usr/lib/ixoAgent/dummy\\.control" \
       "./usr/share/man/man1/ixoAgent\\.1\\.gz"
     declares Depends "libixoplatformos1 (= $version)"
     declares Depends "busybox-static"

@@ -24,7 +24,6 @@ static int refuseLine(const char *commandLine) {
 }
 
 int main(int argc, char **argv) {
-    static AgentFunctionTable functions;
     static IxoXmlNode location = {"executeLocation", "", NULL, NULL, 0};
     static IxoXmlNode writable = {"needWritableFilesystem", "false", &location, NULL, 0};
     static IxoXmlNode errors = {"sendStderr", "false", &writable, NULL, 0};
@@ -46,8 +45,8 @@ int main(int argc, char **argv) {
     printf("library: %s\n", where.dli_fname);
     ixoSetDeviceRoot(argv[1]);
     ixoSetCommandRunner(refuseLine);
-    initPlatformSpecificCommands(&functions);
-    for (handler = getPlatformCommandHandlers(); handler->name != NULL && handler->handler != NULL; ++handler) {
+    for (handler = getPlatformCommandHandlers(); handler->name != NULL && handler->handler != NULL;
+         ++handler) {
         if (strcmp(handler->name, "executeOnDevice") == 0) {
             result = handler->handler(&command, &response, &errorClass, &message);
             break;
