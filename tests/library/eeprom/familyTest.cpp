@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,6 +54,8 @@ const Family kFamilies[] = {
       {4, 50, 2, 0, 0}, {5, 126, 2, 0, 0}, {6, 0, 128, 62, 42}}},
     {"jmicron", ASSET_SECURITY_KEY, 0x40, 25, 1, {{1, 16, 4, 16, 4}}},
 };
+
+void PrintTo(const Family &family, std::ostream *out) { *out << family.name; }
 
 // Whether the family's checksums add up over an image.
 bool checksumsHold(const std::string &family, const Image &image) {
