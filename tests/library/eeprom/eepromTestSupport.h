@@ -1,6 +1,5 @@
 // Shared by the EEPROM suite: a simulated device whose PCI list or network
-// controller the test sets, asset records, and a port double that answers
-// fixed values and keeps every access with the delay units counted before it.
+// controller the test sets, and asset records.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,10 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
-#include <iterator>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ixo/eeprom.h"
@@ -105,78 +101,6 @@ protected:
     std::vector<uint8_t> factory;
     unsigned short ioBase = 0;
     std::string printed;
-};
-
-struct Access {
-    bool write;
-    uint16_t port;
-    int width;
-    uint32_t value;              // compared for writes only
-    unsigned long delaysBefore;  // delay units since the previous access
-};
-inline Access R(uint16_t port, unsigned long delays, int width = 1) {
-    return {false, port, width, 0, delays};
-}
-inline Access W(uint16_t port, uint32_t value, unsigned long delays, int width = 1) {
-    return {true, port, width, value, delays};
-}
-
-inline void expectSequence(const std::vector<Access> &seen, const std::vector<Access> &expected) {
-    ASSERT_EQ(seen.size(), expected.size());
-    for (size_t at = 0; at < seen.size(); ++at) {
-        SCOPED_TRACE("access " + std::to_string(at));
-        EXPECT_EQ(seen[at].write, expected[at].write);
-        EXPECT_EQ(seen[at].port, expected[at].port);
-        EXPECT_EQ(seen[at].width, expected[at].width);
-        EXPECT_EQ(seen[at].delaysBefore, expected[at].delaysBefore);
-        if (expected[at].write) {
-            EXPECT_EQ(seen[at].value, expected[at].value);
-        }
-    }
-}
-
-// Attaches itself at once, answers reads from a table of fixed register
-// values (others float high) and keeps every access.
-class PortDouble {
-public:
-    PortDouble(uint16_t first, uint16_t count, std::map<uint16_t, uint32_t> answers = {})
-        : answers(std::move(answers)) {
-        sim::attachPortModel({first, count, this, &PortDouble::read, &PortDouble::write});
-    }
-    PortDouble(const PortDouble &) = delete;
-    std::vector<Access> writes() const {
-        std::vector<Access> found;
-        std::copy_if(accesses.begin(), accesses.end(), std::back_inserter(found),
-                     [](const Access &access) { return access.write; });
-        return found;
-    }
-
-    std::map<uint16_t, uint32_t> answers;
-    std::vector<Access> accesses;
-
-private:
-    void keep(bool write, uint16_t port, int width, uint32_t value) {
-        accesses.push_back({write, port, width, value, sim::delayUnits() - lastDelays_});
-        lastDelays_ = sim::delayUnits();
-    }
-    static uint32_t read(void *context, uint16_t port, int width) {
-        auto *self = static_cast<PortDouble *>(context);
-        auto found = self->answers.find(port);
-        uint32_t value = found != self->answers.end() ? found->second : 0xFFFFFFFFu;
-        self->keep(false, port, width, value);
-        return value;
-    }
-    static void write(void *context, uint16_t port, int width, uint32_t value) {
-        static_cast<PortDouble *>(context)->keep(true, port, width, value);
-    }
-    unsigned long lastDelays_ = 0;
-};
-
-// A bare port bus, for the functions that take their I/O base as argument.
-class PortBusTest : public ::testing::Test {
-protected:
-    void SetUp() override { sim::resetPortBus(); }
-    void TearDown() override { sim::resetPortBus(); }
 };
 
 // The word sum over an image's words first to last, as the layouts define it.
