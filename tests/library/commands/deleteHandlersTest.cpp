@@ -85,18 +85,6 @@ TEST_F(DeleteHandlersTest, ReadOnlyHomeIsRefusedByTheFilterButDeletionIsTried) {
                                               "have write filter '/home/root/notes.txt'"));
 }
 
-TEST_F(DeleteHandlersTest, MissingParameterChangesNothingAndLogsWhich) {
-    for (const char *name : {"deleteFile", "deleteDirectory"}) {
-        EXPECT_EQ(run(name, {{"lockoutUser", "true"}, {"path", "/etc"}}), Outcome{-1}) << name;
-    }
-    EXPECT_THAT(observations, IsEmpty());
-    EXPECT_EQ(userLockedOut(), 0);
-    // The outcome carries no message: the error line is its only reason.
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("[1] Missing parameter 'file'"));
-    EXPECT_THAT(log, HasSubstr("[1] Missing parameter 'directory'"));
-}
-
 TEST_F(DeleteHandlersTest, LockoutThatCannotStartStopsTheCommand) {
     write("/etc/keep.conf");
     ASSERT_EQ(beginUserLockoutDialog(), 0);

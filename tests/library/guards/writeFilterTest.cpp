@@ -77,25 +77,6 @@ TEST_F(WriteFilterTest, UndeterminableStateCountsAsWritable) {
     EXPECT_THAT(support::logText(), HasSubstr("Could not open mount table"));
 }
 
-TEST_F(WriteFilterTest, NullArgumentsAreRefused) {
-    EXPECT_EQ(ixoIsWritable(nullptr), 0);
-    EXPECT_EQ(hasWriteFilter(nullptr), -1);
-    EXPECT_EQ(makeWritable(nullptr), -1);
-    EXPECT_EQ(makeWriteProtected(nullptr), -1);
-    EXPECT_EQ(clearingMessage(ixoMakeWritable, nullptr), -1);
-    EXPECT_EQ(ixoMakeReadOnly(nullptr, nullptr), -1);
-    int filter = 7, readOnly = 7;
-    EXPECT_EQ(ixoGetWriteFilterStatus(nullptr, &filter, &readOnly, nullptr), 0);
-    EXPECT_EQ(filter, -1);
-    EXPECT_EQ(readOnly, 1);
-    EXPECT_EQ(ixoGetWriteFilterStatus("/", nullptr, nullptr, nullptr), 0);
-    for (const char *function :
-         {"ixoIsWritable", "hasWriteFilter", "makeWritable", "makeWriteProtected"}) {
-        EXPECT_THAT(support::logText(), HasSubstr(std::string("null path passed to ") + function));
-    }
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
-}
-
 TEST_F(WriteFilterTest, LiftingAndRestoringRunTheSwitchesEvenWhenAlreadyInThatState) {
     EXPECT_EQ(makeWritable("/etc/x"), 0);
     EXPECT_EQ(sim::mountOptions(root, "/"), "rw,noatime");

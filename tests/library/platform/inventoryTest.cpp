@@ -172,14 +172,4 @@ TEST_F(InventoryTest, UnreadableRequiredValueLeavesTheInterfaceAppended) {
     EXPECT_EQ(only().dnsServers, nullptr);
 }
 
-TEST_F(InventoryTest, WithoutARecordOrSectionNothingIsAdded) {
-    // The device's own registry has this section.
-    int registry = p_openReg(kTemporary);
-    EXPECT_EQ(getNetworkInterfaceData(registry, nullptr, "Network-eth0"), 0);
-    EXPECT_EQ(getNetworkInterfaceData(registry, record.get(), nullptr), -1);
-    p_CloseNoAction(registry);
-    EXPECT_EQ(record->networkList, nullptr);
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
-}
-
 }  // namespace

@@ -194,9 +194,4 @@ TEST_F(PlatformConfigTest, AssetTagFileThatCannotBeReplacedFailsTheConfiguration
     EXPECT_THAT(support::logText(), HasSubstr("cannot remove assetTag file"));
 }
 
-TEST_F(PlatformConfigTest, NullRecordIsRefusedBeforeAnyStep) {
-    EXPECT_EQ(setPlatformData(nullptr), -1);
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
-}
-
 }  // namespace

@@ -51,7 +51,6 @@ TEST_F(RegistryLayerTest, TemporaryRegistryHasOneSharedHandle) {
         EXPECT_THAT(support::logText(), Not(HasSubstr("re-open")));
     }
     p_CloseNoAction(p_openReg("/tmp/system.conf"));
-    EXPECT_EQ(p_openReg(nullptr), 0);
 }
 
 TEST_F(RegistryLayerTest, FailedOpenOfTheTemporaryRegistryIsRetried) {
@@ -90,7 +89,6 @@ TEST_F(RegistryLayerTest, ValueNeverOverrunsTheCallersBuffer) {
         }
     }
     EXPECT_THAT(support::logText(), HasSubstr("returnValueSize too small '999' < '1000'"));
-    EXPECT_EQ(p_regGet(handle, nullptr, "Terminal", "name", "", 1024), -1);
     p_CloseNoAction(handle);
 }
 
@@ -103,8 +101,6 @@ TEST_F(RegistryLayerTest, PassesCallsOnAndFailsBadHandles) {
     // The primitives refuse what would break the file; the layer only logs.
     EXPECT_NE(p_regSet(handle, "", "key", "value"), 0);
     EXPECT_THAT(support::logText(), HasSubstr("section NULL or 0 length"));
-    EXPECT_NE(p_regSet(handle, "System", nullptr, "value"), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("key NULL or 0 length"));
     EXPECT_THAT(support::logText(), HasSubstr("refusing to set"));
     EXPECT_EQ(support::readFile(hostPath("/home/root/system.conf")), before);
     EXPECT_EQ(p_regDel(handle, "Terminal"), 0);
