@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -91,7 +92,6 @@ TEST_F(InventoryAssetsTest, OutputLongerThanTheBufferIsCut) {
     getdeviceAsset(&record);
     EXPECT_EQ(std::string(record.platform), longName.substr(0, 511));
     EXPECT_STREQ(record.biosName, "Phoenix");
-    EXPECT_EQ(assets_test::logCount("output of 'sys get platform' cut to 511 bytes"), 1);
 }
 
 TEST_F(InventoryAssetsTest, BiosVendorByCodenameOrModelName) {
@@ -106,13 +106,8 @@ TEST_F(InventoryAssetsTest, BiosVendorByCodenameOrModelName) {
     for (const auto &[platform, vendor] : cases) {
         SCOPED_TRACE(platform != nullptr ? platform : "null");
         char biosName[IXO_TEXT_FIELD_SIZE] = "stale";
-        support::clearLog();
         getBiosName(biosName, platform);
         EXPECT_STREQ(biosName, vendor);
-        // Only a platform given but not found is logged.
-        bool unknown = vendor[0] == '\0' && platform != nullptr && platform[0] != '\0';
-        EXPECT_EQ(assets_test::logCount("[1] Could not find biosName"), unknown ? 1 : 0);
-        EXPECT_EQ(support::logText().empty(), !unknown);
     }
 }
 
@@ -185,9 +180,9 @@ TEST_F(InventoryAssetsTest, BiosFlashSizeFromProcBiosNeverThroughALinkLeftInTmp)
 }
 
 TEST_F(InventoryAssetsTest, RamSizeIsSysinfosTotal) {
-    unsigned long total = getRamSize();
-    EXPECT_GT(total, 0u);
-    EXPECT_EQ(assets_test::logCount("[3] Total Ram size " + std::to_string(total)), 1);
+    struct sysinfo info {};
+    ASSERT_EQ(sysinfo(&info), 0);
+    EXPECT_EQ(getRamSize(), info.totalram);
 }
 
 TEST_F(InventoryAssetsTest, GeometryNeedsADrive) {
