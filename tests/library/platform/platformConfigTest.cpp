@@ -80,10 +80,6 @@ TEST_F(PlatformConfigTest, ConfigurationsThatChangeNothingRestartNothing) {
         EXPECT_EQ(persistent("Terminal", "name"), "TC-SIM-0001");
         EXPECT_THAT(restarts(), IsEmpty());
     }
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("unexpected hostNameAssignmentType '5'"));
-    EXPECT_THAT(log, HasSubstr("unexpected hostNameAssignmentType '-1'"));
-    EXPECT_THAT(log, HasSubstr("error setting hostName"));
 }
 
 TEST_F(PlatformConfigTest, HostNameSourcesByType) {
@@ -107,7 +103,6 @@ TEST_F(PlatformConfigTest, HostNameSourcesByType) {
 TEST_F(PlatformConfigTest, LocaleWithoutHostNameDropsWhatFollowsUtf8) {
     setText(record->locale, "de_DE.utf8@euro");
     ASSERT_EQ(apply(), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("hostName not set in command"));
     EXPECT_EQ(persistent("System", "language"), "de_DE.UTF-8");
     EXPECT_THAT(restarts(), ElementsAre(kWindowManagerRestart));
 }
@@ -124,7 +119,6 @@ TEST_F(PlatformConfigTest, WindowManagerControlFileLinkedByALocalUserIsNotAppend
     EXPECT_EQ(persistent("System", "language"), "de_DE.UTF-8");
     EXPECT_THAT(restarts(), IsEmpty());
     EXPECT_EQ(support::readFile(hostPath("/etc/victim")), "precious\n");
-    EXPECT_THAT(support::logText(), HasSubstr("/tmp/qvwm-:0.0 is a symbolic link"));
 }
 
 TEST_F(PlatformConfigTest, LocaleWithNoRoomForTheRewriteIsRefused) {
@@ -139,7 +133,6 @@ TEST_F(PlatformConfigTest, LocaleWithNoRoomForTheRewriteIsRefused) {
     EXPECT_EQ(record->biosSize, 0xA5A5A5A5u);
     EXPECT_EQ(persistent("System", "language"), "en_US.UTF-8");
     EXPECT_THAT(restarts(), IsEmpty());
-    EXPECT_THAT(support::logText(), HasSubstr("error setting locale"));
 
     // One character shorter fits: the rewrite fills the field exactly. (The
     // registry holds no value that long, so the language stays.)
@@ -181,9 +174,6 @@ TEST_F(PlatformConfigTest, AssetTagFileThatCannotBeReplacedFailsTheConfiguration
     record->hostNameAssignmentType = 1;
     setText(record->hostName, "TC-LOBBY-07");
     EXPECT_EQ(apply(), -1);
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("cannot replace assetTag file '/home/root/ixoAssetTags'"));
-    EXPECT_THAT(log, HasSubstr("Error setting assetTags"));
     // Nothing is rolled back, and no temporary file is left behind.
     EXPECT_EQ(persistent("Terminal", "name"), "TC-LOBBY-07");
     EXPECT_THAT(strayFiles(), IsEmpty());
@@ -191,7 +181,6 @@ TEST_F(PlatformConfigTest, AssetTagFileThatCannotBeReplacedFailsTheConfiguration
     // Without tags the directory cannot be removed as the tag file either.
     record = newRecord();
     EXPECT_EQ(apply(), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("cannot remove assetTag file"));
 }
 
 }  // namespace

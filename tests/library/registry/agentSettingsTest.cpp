@@ -70,7 +70,6 @@ TEST_F(AgentSettingsTest, UnreadableRegistryFailsTheRead) {
     std::strcpy(value, "kept");
     EXPECT_EQ(getDomainName(value), -1);
     EXPECT_STREQ(value, "kept");
-    EXPECT_THAT(support::logText(), HasSubstr("Error opening registry"));
 }
 
 TEST_F(AgentSettingsTest, PendingCommandXmlIsWrittenPersistentlyAndReadTemporarily) {
@@ -112,8 +111,6 @@ TEST_F(AgentSettingsTest, ResponseIsKeptOnOneLineAndMeasuredWithItsLineBreaks) {
     std::string longText = std::string(990, 'r') + std::string(11, '\n');
     addDataToCharBuffer(tooLong.get(), longText.data(), static_cast<int>(longText.size()));
     EXPECT_EQ(ixoSaveResponseForReboot(tooLong.get()), -1);
-    EXPECT_THAT(support::logText(),
-                HasSubstr("Error saving response, longer than max registry length"));
 
     EXPECT_EQ(ixoSaveResponseForReboot(response.get()), 0);
     EXPECT_EQ(ixoSaveResponseForReboot(nullptr), 0);
@@ -158,7 +155,6 @@ TEST_F(AgentSettingsTest, SaveTooLongToKeepLeavesNoOlderCommandOrOutcomeToTakeUp
         keepAnOlderCommandAndOutcome();
         support::clearLog();
         EXPECT_EQ(save.save(), -1);
-        EXPECT_THAT(support::logText(), HasSubstr(save.message));
         EXPECT_EQ(kept(ixoGetSavedCommand), "-1:<null>");
         EXPECT_EQ(kept(ixoGetSavedResponse), "-1:<null>");
     }
@@ -222,7 +218,6 @@ TEST_F(AgentSettingsTest, LegacyListenPortFromTheOlderAgentsIniFile) {
     EXPECT_STREQ(port, "7070");
     support::removeTree(hostPath("/etc/addons.d/VORBIX"));
     EXPECT_EQ(getLegacyListenPort(port), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("Error opening Vorbix config file"));
 }
 
 TEST_F(AgentSettingsTest, DomainNameAndItsDots) {
@@ -244,7 +239,6 @@ TEST_F(AgentSettingsTest, DomainNameAndItsDots) {
     for (const auto &c : cases) {
         EXPECT_EQ(findDotsInDomainString(c.text), c.dots) << c.text;
     }
-    EXPECT_THAT(support::logText(), HasSubstr("count is 2"));
 }
 
 }  // namespace
