@@ -81,17 +81,6 @@ TEST_F(DeleteHandlersTest, ReadOnlyHomeIsRefusedByTheFilterButDeletionIsTried) {
     EXPECT_THAT(observations, IsEmpty());
 }
 
-TEST_F(DeleteHandlersTest, LockoutThatCannotStartStopsTheCommand) {
-    write("/etc/keep.conf");
-    ASSERT_EQ(beginUserLockoutDialog(), 0);
-    EXPECT_EQ(run("deleteFile", {{"file", "/etc/keep.conf"}, {"lockoutUser", "true"}}),
-              (Outcome{-1, "error", "Unable to initiate User lockout screen"}));
-    EXPECT_TRUE(exists("/etc/keep.conf"));
-    EXPECT_THAT(observations, IsEmpty());
-    // The lockout that was already up is not the command's to end.
-    EXPECT_EQ(userLockedOut(), 1);
-}
-
 TEST_F(DeleteHandlersTest, OnlyTheExactWordTrueLocksTheUserOut) {
     for (const char *flag : {"True", "TRUE", "yes", "1", "true "}) {
         write("/home/root/a");

@@ -1,12 +1,12 @@
-// Commands that lack a parameter they need, or carry a malformed one, are
-// refused before anything happens: no line runs, no lockout is left up.
+// Commands refused before anything happens: a parameter missing or
+// malformed, or a lockout that cannot begin. No line runs.
 #include "tests/support/commandTestSupport.h"
 
 using namespace commandtest;
 
 namespace {
 
-using MissingParametersTest = HandlerTest;
+using RefusedCommandsTest = HandlerTest;
 
 std::string element(const std::string &name, const std::string &value) {
     return "<" + name + ">" + value + "</" + name + ">";
@@ -16,7 +16,7 @@ std::string pair(const std::string &key, const std::string &value) {
     return "<pair>" + element("key", key) + element("value", value) + "</pair>";
 }
 
-TEST_F(MissingParametersTest, RefusedBeforeAnythingRuns) {
+TEST_F(RefusedCommandsTest, MissingOrMalformedParameters) {
     const std::string lockout = element("lockoutUser", "true");
     const std::string execute = element("deviceCommand", "touch /tmp/ran") +
                                 element("sendStdout", "true") + element("sendStderr", "true") +
@@ -73,6 +73,36 @@ TEST_F(MissingParametersTest, RefusedBeforeAnythingRuns) {
     }
     EXPECT_FALSE(exists("/tmp/ran"));
     EXPECT_FALSE(exists("/etc/a"));
+}
+
+// A lockout already up cannot be begun again, and is not the command's to end.
+TEST_F(RefusedCommandsTest, LockoutThatCannotBeginStopsEveryCommandThatAsksForIt) {
+    write("/etc/keep.conf");
+    ASSERT_EQ(beginUserLockoutDialog(), 0);
+    const std::string lockout = element("lockoutUser", "true");
+    const std::pair<const char *, std::string> cases[] = {
+        {"deleteFile", element("file", "/etc/keep.conf")},
+        {"deleteDirectory", element("directory", "/etc/addons.d")},
+        {"executeOnDevice", element("deviceCommand", "touch /tmp/ran") +
+                                element("sendStdout", "false") + element("sendStderr", "false") +
+                                element("needWritableFilesystem", "true") +
+                                element("executeLocation", "")},
+        {"installOnDevice", element("source", "http://server/addons/Hello.tar")},
+        {"uninstall", element("applicationName", "IXO_AGENT")},
+        {"downloadFileFromServer", element("source", "p") + element("destination", "/etc/a")},
+        {"setConfiguration", element("reboot", "now")},
+    };
+    const std::string registry = read("/home/root/system.conf");
+    for (const auto &[command, parameters] : cases) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(runXml(command, lockout + parameters),
+                  Outcome(-1, "error", "Unable to initiate User lockout screen"));
+        EXPECT_THAT(sim::recordedLines(), IsEmpty());
+        EXPECT_EQ(userLockedOut(), 1);
+    }
+    EXPECT_TRUE(exists("/etc/keep.conf"));
+    EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
+    EXPECT_EQ(read("/home/root/system.conf"), registry);
 }
 
 }  // namespace
