@@ -16,18 +16,14 @@
 #include "ixo/registry.h"
 #include "ixo/serversearch.h"
 #include "tests/support/commandTestSupport.h"
+#include "tests/support/platformTestSupport.h"
 #include "tests/support/support.h"
 
 using ::testing::HasSubstr;
 
 namespace {
 
-std::string registryValue(const std::string &file, const std::string &section,
-                          const std::string &key) {
-    std::string value, error;
-    return agent::registryGet(file, section, key, &value, &error) ? value
-                                                                  : "<absent: " + error + ">";
-}
+using platformtest::registryValue;
 
 // "RESULT:TEXT" of a getter of what is kept across a reboot.
 std::string kept(int (*getter)(char **)) {
