@@ -13,8 +13,6 @@
 #include "ixo/assets.h"
 #include "tests/support/assetsTestSupport.h"
 
-using ::testing::HasSubstr;
-
 namespace {
 
 uint32_t keyAt(const std::vector<uint8_t> &eeprom, int offset) {
@@ -29,8 +27,9 @@ std::string eepromText(const std::vector<uint8_t> &eeprom, int offset, int lengt
 
 using AssetValuesTest = assets_test::AssetDeviceTest;
 
-TEST_F(AssetValuesTest, ReadsSerialAndKeyTextPerFamily) {
-    // Key and serial offsets; -1: not read, the slot keeps its fill.
+TEST_F(AssetValuesTest, SerialAndKeyPerFamilyReadAndTheKeyUpdated) {
+    // Key and serial offsets; -1: not read, the slot keeps its fill. The
+    // Realtek's EEPROM is never driven: its key reads as all ones.
     const std::tuple<const char *, int, int, char> layouts[] = {{"rhine", 44, 52, 0},
                                                                  {"velocity", 44, 52, 0},
                                                                  {"jmicron", 0x50, -1, '\0'},
@@ -50,36 +49,20 @@ TEST_F(AssetValuesTest, ReadsSerialAndKeyTextPerFamily) {
                   (serialOffset >= 0 ? eepromText(eeprom, serialOffset, 12)
                                      : std::string(12, fill)) +
                       '\0');
-        EXPECT_EQ(assets_test::logCount(std::string("[3] Security key = ") + expectedKey), 1);
         // The serial number's buffer takes exactly twelve bytes.
         char buffer[16];
         std::memset(buffer, '#', sizeof buffer);
         ASSERT_EQ(returnSerialNumber(buffer), 0);
         EXPECT_EQ(std::string(buffer, 16), std::string(record.serialNumber, 12) + "####");
-        support::clearLog();
-        sim::resetPortBus();
-    }
-}
 
-TEST_F(AssetValuesTest, UpdatedKeyReadsBackWithLeadingZeros) {
-    const std::pair<const char *, int> families[] = {
-        {"rhine", 44}, {"velocity", 44}, {"jmicron", 0x50}, {"realtek", -1}};
-    for (const auto &[family, keyOffset] : families) {
-        SCOPED_TRACE(family);
-        useController(family);
-        std::vector<uint8_t> before = sim::nicEeprom(root);
         ASSERT_EQ(updateSecurityKey(0x0000BEEFu), 0);
-        if (keyOffset < 0) {
-            // The Realtek's EEPROM is never driven: the key still reads as all ones.
-            EXPECT_EQ(returnSecurityKey(), 0xFFFFFFFFu);
-            EXPECT_EQ(sim::nicEeprom(root), before);
-            continue;
-        }
         ASSERT_EQ(getEpromAssets(&record), 0);
-        EXPECT_STREQ(record.securityKey, "0000BEEF");
-        ASSERT_EQ(updateSecurityKey(0xA1B2C3D4u), 0);
-        EXPECT_EQ(returnSecurityKey(), 0xA1B2C3D4u);
-        EXPECT_EQ(keyAt(sim::nicEeprom(root), keyOffset), 0xA1B2C3D4u);
+        EXPECT_STREQ(record.securityKey, keyOffset < 0 ? "FFFFFFFF" : "0000BEEF");
+        if (keyOffset < 0) {
+            EXPECT_EQ(sim::nicEeprom(root), eeprom);
+        } else {
+            EXPECT_EQ(keyAt(sim::nicEeprom(root), keyOffset), 0x0000BEEFu);
+        }
         sim::resetPortBus();
     }
 }
@@ -95,7 +78,6 @@ TEST_F(AssetValuesTest, SetStoresTheRecordsSerialAndKeyText) {
     // The record holds the values written, as text.
     EXPECT_STREQ(record.securityKey, "00C0FFEE");
     EXPECT_STREQ(record.serialNumber, "SN123456789");
-    EXPECT_EQ(assets_test::logCount("[3] 00C0FFEE"), 1);
 
     // A shorter serial number is stored with zeros after it.
     std::strcpy(record.serialNumber, "AB12");
@@ -114,9 +96,7 @@ TEST_F(AssetValuesTest, SetRefusesAKeyTextThatIsNotEightHexDigits) {
         SCOPED_TRACE(key);
         std::strcpy(record.serialNumber, "SN123456789");
         std::strcpy(record.securityKey, key);
-        support::clearLog();
         EXPECT_EQ(setEpromAssets(&record), -1);
-        EXPECT_EQ(assets_test::logCount("is not 8 hexadecimal digits: nothing written"), 1);
         EXPECT_STREQ(record.securityKey, key);
     }
     // A key field without a terminator in its first 1024 bytes is refused too.
@@ -164,7 +144,6 @@ TEST_F(AssetValuesTest, SmbiosKeyWhenTheSettingSaysSo) {
     setOemStrings({"tyvo-securitykey=0A1B2C3D", "tpm=01"});
     setSmbiosFlag("1");
     EXPECT_EQ(returnSecurityKey(), 0x0A1B2C3Du);
-    EXPECT_EQ(assets_test::logCount("[3] Reading from SMBIOS: Security key 0A1B2C3D"), 1);
     EXPECT_EQ(sim::portAccesses(), 0u);
     EXPECT_TRUE(sim::ioplCalls().empty());
 
@@ -179,12 +158,10 @@ TEST_F(AssetValuesTest, SmbiosKeyWhenTheSettingSaysSo) {
         EXPECT_EQ(returnSecurityKey(), key) << value;
     }
 
-    // A key text that is not 8 digits converts to 0, with the agent's error.
+    // A key text that is not 8 digits converts to 0.
     setSmbiosFlag("true");
     setOemStrings({"tyvo-securitykey=XYZ"});
-    support::clearLog();
     EXPECT_EQ(returnSecurityKey(), 0u);
-    EXPECT_EQ(assets_test::logCount("is not 8 hexadecimal digits"), 1);
 }
 
 TEST_F(AssetValuesTest, FixedKeysOfTheMakersMClassWhenTheEepromCannotBeRead) {
@@ -199,9 +176,7 @@ TEST_F(AssetValuesTest, FixedKeysOfTheMakersMClassWhenTheEepromCannotBeRead) {
     };
     for (const auto &[layout, key] : layouts) {
         writeDrive("/dev/sda", layout);
-        support::clearLog();
         EXPECT_EQ(returnSecurityKey(), key) << std::hex << key;
-        EXPECT_EQ(assets_test::logCount("[3] not able to read Eeprom Asset Values"), 1);
     }
     removeDeviceFile("/tmp/FixedDevice");
     EXPECT_EQ(returnSecurityKey(), 0u);
@@ -226,7 +201,6 @@ TEST_F(AssetValuesTest, FailedTransfersLeaveBuffersAndReportTheirMessages) {
     EXPECT_EQ(getEpromAssets(&record), -1);
     EXPECT_STREQ(record.serialNumber, "KEEP");
     EXPECT_STREQ(record.securityKey, "KEEPKEY");
-    EXPECT_EQ(assets_test::logCount("[3] not able to read Eeprom Asset Values"), 1);
 
     char serial[12];
     std::memset(serial, '#', sizeof serial);
@@ -236,22 +210,12 @@ TEST_F(AssetValuesTest, FailedTransfersLeaveBuffersAndReportTheirMessages) {
     EXPECT_EQ(returnCMOSValue(block), -1);
     EXPECT_EQ(block[0], 7);
     EXPECT_EQ(updateCMOSValue(block), -1);
-    EXPECT_EQ(assets_test::logCount("[3]  writeEepromAssetValues KORVEL falied"), 1);
     EXPECT_EQ(updateSecurityKey(1), -1);
 
     std::strcpy(record.serialNumber, "SN123456789");
     std::strcpy(record.securityKey, "12345678");
-    ::testing::internal::CaptureStdout();
     EXPECT_EQ(setEpromAssets(&record), -1);
-    EXPECT_THAT(::testing::internal::GetCapturedStdout(),
-                HasSubstr("not able to read Eeprom Asset Values:\n"));
     EXPECT_STREQ(record.securityKey, "12345678");
-
-    EXPECT_EQ(getEpromAssets(nullptr), -1);
-    EXPECT_EQ(setEpromAssets(nullptr), -1);
-    EXPECT_EQ(returnSerialNumber(nullptr), -1);
-    EXPECT_EQ(returnCMOSValue(nullptr), -1);
-    EXPECT_EQ(updateCMOSValue(nullptr), -1);
 }
 
 TEST_F(AssetValuesTest, NoIoPrivilegeIsAFailedTransfer) {

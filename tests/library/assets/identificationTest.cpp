@@ -15,13 +15,13 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "ixo/assets.h"
 #include "tests/support/assetsTestSupport.h"
 
 using ::testing::ElementsAre;
-using ::testing::MatchesRegex;
 
 namespace {
 
@@ -54,25 +54,16 @@ TEST_F(IdentificationTest, NorvBrandNeedsTheMakerAndOneOfTwoModels) {
 }
 
 TEST_F(IdentificationTest, TpmFlagIsTheSecondCharacter) {
-    // The OEM strings, the answer and the TPM string logged.
-    const std::tuple<std::vector<std::string>, int, const char *> cases[] = {
-        {{"tpm=01"}, 1, "01"},
-        {{"tpm=11"}, 1, "11"},
-        {{"tpm=X1"}, 1, "X1"},
-        {{"tpm=10"}, 0, "10"},
-        {{"tpm=1"}, 0, "1"},
-        {{"tyvo-securitykey=12345678", "tpm=21 and more text"}, 1, "21 and more"},
-        {{"tyvo-securitykey=12345678"}, 0, ""},
-        {{}, 0, ""},
-        // A longer string is cut to the 12-byte buffer, terminated.
-        {{"tpm=01234567890123456789"}, 1, "01234567890"},
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"tpm=01"}, 1}, {{"tpm=11"}, 1}, {{"tpm=X1"}, 1}, {{"tpm=10"}, 0}, {{"tpm=1"}, 0},
+        {{"tyvo-securitykey=12345678", "tpm=21 and more text"}, 1},
+        {{"tyvo-securitykey=12345678"}, 0}, {{}, 0},
+        // A longer string is cut to its buffer.
+        {{"tpm=01234567890123456789"}, 1},
     };
-    for (const auto &[oem, expected, logged] : cases) {
-        SCOPED_TRACE(oem.empty() ? "" : oem.back());
+    for (const auto &[oem, expected] : cases) {
         setOemStrings(oem);
-        support::clearLog();
-        EXPECT_EQ(isTPMPresent(), expected);
-        EXPECT_EQ(assets_test::logCount(std::string("[3] TPM string is ") + logged + "\n"), 1);
+        EXPECT_EQ(isTPMPresent(), expected) << (oem.empty() ? "" : oem.back());
     }
 }
 
@@ -80,9 +71,6 @@ TEST_F(IdentificationTest, CiscoIsFoundInTheOemStringsThroughAPrivateCapture) {
     std::set<std::string> before = tmpEntries();
     setOemStrings({"Cisco Systems, Inc.", "tpm=01"});
     EXPECT_EQ(is_Cisco_device(), 1);
-    std::vector<std::string> lines = sim::recordedLines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_THAT(lines[0], MatchesRegex("dmidecode -t 11 > /tmp/device_details\\.[A-Za-z0-9]{6}"));
     EXPECT_THAT(sim::programLog(root), ElementsAre("dmidecode -t 11"));
     // The capture is gone again, and nothing went to the write-filtered root.
     EXPECT_EQ(tmpEntries(), before);
@@ -111,7 +99,6 @@ TEST_F(IdentificationTest, FixedDriveNameIsTheFirstWord) {
     writeDeviceFile("/tmp/FixedDevice", "  \n\thdc  sda\n");
     fixedDrive();
     EXPECT_STREQ(fixedDriveName, "hdc");
-    EXPECT_EQ(assets_test::logCount("[2] Fixed Drive Name: hdc\n"), 1);
 
     writeDeviceFile("/tmp/FixedDevice", std::string(300, 'x'));
     fixedDrive();
@@ -120,7 +107,6 @@ TEST_F(IdentificationTest, FixedDriveNameIsTheFirstWord) {
     removeDeviceFile("/tmp/FixedDevice");
     fixedDrive();
     EXPECT_STREQ(fixedDriveName, "");
-    EXPECT_EQ(assets_test::logCount("[2] Error while opening file."), 1);
 
     writeDeviceFile("/tmp/FixedDevice", "");
     fixedDrive();
@@ -152,12 +138,10 @@ TEST_F(IdentificationTest, PlatformTypeIsZeroWhenTheDriveCannotBeRead) {
     // An empty name must not open /dev itself.
     writeDeviceFile("/tmp/FixedDevice", "");
     EXPECT_EQ(getPlatformType(), 0);
-    EXPECT_EQ(assets_test::logCount("[3] Error Open Device -1"), 3);
 
     writeDeviceFile("/tmp/FixedDevice", "sdq\n");
     writeDeviceFile("/dev/sdq", std::string(300, '\0'));
     EXPECT_EQ(getPlatformType(), 0);
-    EXPECT_EQ(assets_test::logCount("[1] Can't read the device."), 1);
 }
 
 // Without the power to override file permissions, a drive only the owner

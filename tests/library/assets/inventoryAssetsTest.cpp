@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,7 +63,6 @@ TEST_F(InventoryAssetsTest, FailedSourcesLeaveTheirFallbacksAndCollectionGoesOn)
     EXPECT_STREQ(record.processorType, " CentaurHauls\n");
     EXPECT_EQ(record.processorSpeed, 1000u);
     EXPECT_STREQ(record.securityKey, "");
-    EXPECT_EQ(assets_test::logCount("[3] Failed to read Security key and Serial Number"), 1);
 }
 
 int failingRunner(const char *) { return -1; }
@@ -91,28 +91,19 @@ TEST_F(InventoryAssetsTest, OutputLongerThanTheBufferIsCut) {
     getdeviceAsset(&record);
     EXPECT_EQ(std::string(record.platform), longName.substr(0, 511));
     EXPECT_STREQ(record.biosName, "Phoenix");
-    EXPECT_EQ(assets_test::logCount("output of 'sys get platform' cut to 511 bytes"), 1);
 }
 
 TEST_F(InventoryAssetsTest, BiosVendorByCodenameOrModelName) {
+    // By codename (any case) or by model name; the first row that matches wins.
     const std::pair<const char *, const char *> cases[] = {
-        {"korvel\n", "Insyde"}, {"KORVELX 2", "Insyde"}, {"Milra", "Via"},
-        {"652h zp", "Via"},     {"NPZ", "Award"},  // begins with "NP", which comes first
-        {"npzclass", "Award"},  {"zclass", "Phoenix"},  // rows 9 and 13: the first wins
-        {"HClass", "Phoenix"},  {"lirrane", "Insyde"},  {"Nevika-SST49LF160C", "Phoenix"},
-        {"Quasar", ""},         {"N", ""},              {" Korvel", ""},
-        {"6260KE", ""},         {"", ""},               {nullptr, ""},
+        {"KORVELX 2", "Insyde"}, {"652h zp", "Via"}, {"npzclass", "Award"}, {"zclass", "Phoenix"},
+        {"Quasar", ""},          {" Korvel", ""},    {"", ""},              {nullptr, ""},
     };
     for (const auto &[platform, vendor] : cases) {
         SCOPED_TRACE(platform != nullptr ? platform : "null");
         char biosName[IXO_TEXT_FIELD_SIZE] = "stale";
-        support::clearLog();
         getBiosName(biosName, platform);
         EXPECT_STREQ(biosName, vendor);
-        // Only a platform given but not found is logged.
-        bool unknown = vendor[0] == '\0' && platform != nullptr && platform[0] != '\0';
-        EXPECT_EQ(assets_test::logCount("[1] Could not find biosName"), unknown ? 1 : 0);
-        EXPECT_EQ(support::logText().empty(), !unknown);
     }
 }
 
@@ -182,13 +173,12 @@ TEST_F(InventoryAssetsTest, BiosFlashSizeFromProcBiosNeverThroughALinkLeftInTmp)
     size = 7;
     EXPECT_EQ(getBiosAsset(&size), 0);
     EXPECT_EQ(size, 0u);
-    EXPECT_EQ(getBiosAsset(nullptr), -1);
 }
 
 TEST_F(InventoryAssetsTest, RamSizeIsSysinfosTotal) {
-    unsigned long total = getRamSize();
-    EXPECT_GT(total, 0u);
-    EXPECT_EQ(assets_test::logCount("[3] Total Ram size " + std::to_string(total)), 1);
+    struct sysinfo info {};
+    ASSERT_EQ(sysinfo(&info), 0);
+    EXPECT_EQ(getRamSize(), info.totalram);
 }
 
 TEST_F(InventoryAssetsTest, GeometryNeedsADrive) {
@@ -196,24 +186,10 @@ TEST_F(InventoryAssetsTest, GeometryNeedsADrive) {
     int cylinders = -5, heads = -5, sectors = -5;
     EXPECT_EQ(getDiskGeometry("/dev/sda", &cylinders, &heads, &sectors), -1);
     EXPECT_EQ(getDiskGeometry("/dev/sdz", &cylinders, &heads, &sectors), -1);
-    EXPECT_EQ(getDiskGeometry(nullptr, &cylinders, &heads, &sectors), -1);
-    EXPECT_EQ(getDiskGeometry("/dev/sda", nullptr, &heads, &sectors), -1);
     EXPECT_EQ(cylinders, -5);
     uint32_t total = 9;
     EXPECT_EQ(getTotalSectorsInDrive("/dev/sda", &total), -1);
-    EXPECT_EQ(getTotalSectorsInDrive("/dev/sda", nullptr), -1);
     EXPECT_EQ(total, 9u);
-}
-
-TEST_F(InventoryAssetsTest, NullRecordsAreRefusedAndNothingRuns) {
-    EXPECT_EQ(getPlatformData(nullptr), -1);
-    EXPECT_EQ(assets_test::logCount("[1] Null platformData passed in"), 1);
-    EXPECT_EQ(getdeviceAsset(nullptr), -1);
-    getNetworkAsset(nullptr);
-    EXPECT_EQ(getSDFlashAsset(nullptr), -1);
-    EXPECT_EQ(getIdeAsset(nullptr), -1);
-    EXPECT_EQ(getBiosEepromCmosAsset(nullptr), -1);
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
 }
 
 }  // namespace

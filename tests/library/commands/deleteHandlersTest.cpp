@@ -79,33 +79,6 @@ TEST_F(DeleteHandlersTest, ReadOnlyHomeIsRefusedByTheFilterButDeletionIsTried) {
     EXPECT_EQ(run("deleteFile", {{"file", "/home/root/notes.txt"}}), Outcome{});
     EXPECT_FALSE(exists("/home/root/notes.txt"));
     EXPECT_THAT(observations, IsEmpty());
-    EXPECT_THAT(support::logText(), HasSubstr("attempt to make something writable that doesn't have "
-                                              "write filter: '/home/root/notes.txt'"));
-    EXPECT_THAT(support::logText(), HasSubstr("attempt to make something read only that doesn't "
-                                              "have write filter '/home/root/notes.txt'"));
-}
-
-TEST_F(DeleteHandlersTest, MissingParameterChangesNothingAndLogsWhich) {
-    for (const char *name : {"deleteFile", "deleteDirectory"}) {
-        EXPECT_EQ(run(name, {{"lockoutUser", "true"}, {"path", "/etc"}}), Outcome{-1}) << name;
-    }
-    EXPECT_THAT(observations, IsEmpty());
-    EXPECT_EQ(userLockedOut(), 0);
-    // The outcome carries no message: the error line is its only reason.
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("[1] Missing parameter 'file'"));
-    EXPECT_THAT(log, HasSubstr("[1] Missing parameter 'directory'"));
-}
-
-TEST_F(DeleteHandlersTest, LockoutThatCannotStartStopsTheCommand) {
-    write("/etc/keep.conf");
-    ASSERT_EQ(beginUserLockoutDialog(), 0);
-    EXPECT_EQ(run("deleteFile", {{"file", "/etc/keep.conf"}, {"lockoutUser", "true"}}),
-              (Outcome{-1, "error", "Unable to initiate User lockout screen"}));
-    EXPECT_TRUE(exists("/etc/keep.conf"));
-    EXPECT_THAT(observations, IsEmpty());
-    // The lockout that was already up is not the command's to end.
-    EXPECT_EQ(userLockedOut(), 1);
 }
 
 TEST_F(DeleteHandlersTest, OnlyTheExactWordTrueLocksTheUserOut) {

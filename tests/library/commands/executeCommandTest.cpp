@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -17,18 +16,16 @@ namespace {
 
 class ExecuteCommandTest : public HandlerTest {
 protected:
-    // Runs the command without the parameter named by omit.
     static Outcome execute(const std::string &command, const std::string &location,
                            const std::string &out, const std::string &err,
                            const std::string &writable = "false",
-                           const std::string &lockout = "false", const std::string &omit = "") {
-        Parameters parameters = {{"deviceCommand", command},    {"sendStdout", out},
-                                 {"sendStderr", err},           {"needWritableFilesystem", writable},
-                                 {"executeLocation", location}, {"lockoutUser", lockout}};
-        parameters.erase(std::remove_if(parameters.begin(), parameters.end(),
-                                        [&](const auto &p) { return p.first == omit; }),
-                         parameters.end());
-        return run("executeOnDevice", parameters);
+                           const std::string &lockout = "false") {
+        return run("executeOnDevice", {{"deviceCommand", command},
+                                       {"sendStdout", out},
+                                       {"sendStderr", err},
+                                       {"needWritableFilesystem", writable},
+                                       {"executeLocation", location},
+                                       {"lockoutUser", lockout}});
     }
 
     const std::string out = "/tmp/" + std::to_string(getpid()) + ".stdout";
@@ -112,20 +109,6 @@ TEST_F(ExecuteCommandTest, CommandForAMissingLocationRunsNowhere) {
             << entry->path();
     }
     EXPECT_FALSE(error) << error.message();
-}
-
-TEST_F(ExecuteCommandTest, MissingParameterRunsNothing) {
-    for (const char *missing : {"deviceCommand", "sendStdout", "sendStderr",
-                                "needWritableFilesystem", "executeLocation"}) {
-        support::clearLog();
-        EXPECT_EQ(execute("true", "", "true", "true", "true", "true", missing),
-                  (Outcome{-1, "invalid_arguments"}))
-            << missing;
-        EXPECT_THAT(support::logText(),
-                    HasSubstr("[1] Missing parameter '" + std::string(missing) + "'"));
-    }
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
-    EXPECT_EQ(userLockedOut(), 0);
 }
 
 TEST_F(ExecuteCommandTest, WriteFilterAndLockoutAroundTheCommand) {

@@ -43,26 +43,6 @@ TEST_F(QueryUserTest, LabelsLoseWhatTheShellWouldActOn) {
     EXPECT_FALSE(exists("/tmp/pwned") || exists("/tmp/pwned2"));
 }
 
-TEST_F(QueryUserTest, MalformedQuestionsRunNothing) {
-    const struct {
-        std::string parameters;
-        std::string message;
-    } cases[] = {
-        {"<delaySet>" + pair("a", "1") + "</delaySet>", "No timeout specified"},
-        {"<timeout>5</timeout>", "Must have a delaySet specified"},
-        {"<timeout>5</timeout><delaySet></delaySet>", "Must have at least one pair defined"},
-        {"<timeout>5</timeout><delaySet>" + pair("a", "1") + "<note>x</note></delaySet>",
-         "No key defined in pair"},
-        {"<timeout>5</timeout><delaySet><pair><key>a</key></pair></delaySet>",
-         "No value defined in pair"},
-    };
-    for (const auto &bad : cases) {
-        EXPECT_EQ(runXml("queryUser", bad.parameters), (Outcome{-1, "invalid_arguments", bad.message}))
-            << bad.parameters;
-    }
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
-}
-
 TEST_F(QueryUserTest, OverlongLineIsRefusedNotCut) {
     const size_t fixed = (program + " 5 \"\" 1 > /dev/null 2>&1").size();
     Outcome refused = ask("5", pair(std::string(8192 - fixed, 'L'), "1"));

@@ -28,18 +28,13 @@ TEST_F(RebootTest, EachModeRunsItsProgramsAfterThePartitionScriptWhateverTheyRet
     for (const auto &c : cases) {
         SCOPED_TRACE(c.mode);
         sim::clearRecordedLines();
-        support::clearSleeps();
         poweroff2MBBios = c.twoMegabyteBios;
         EXPECT_EQ(c.mode == afterCommit ? doRebootAfterCommit() : pDeviceReboot(c.mode), c.result);
         Lines expected = {"sh /etc/zeltinpartition/zeltinPartitionData.sh 6"};
         expected.insert(expected.end(), c.programs.begin(), c.programs.end());
         EXPECT_EQ(sim::recordedLines(), expected);
-        EXPECT_EQ(support::sleeps(), c.result == 0 ? std::vector<int>{3} : std::vector<int>{});
     }
     poweroff2MBBios = 0;
-    // The failures were seen, and did not stop the sequence.
-    EXPECT_THAT(support::logText(), HasSubstr("'reboot -f' returned 256"));
-    EXPECT_THAT(support::logText(), HasSubstr("zeltinPartitionData.sh 6' returned 512"));
 }
 
 }  // namespace

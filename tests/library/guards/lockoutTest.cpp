@@ -21,7 +21,6 @@
 
 extern char **environ;
 
-using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
 
@@ -105,7 +104,6 @@ TEST_F(LockoutTest, OneLockoutAtATime) {
     sigHandler(SIGTERM);
     EXPECT_EQ(userLockedOut(), 0);
     EXPECT_EQ(endUserLockoutDialog(), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("User not currently locked out"));
     EXPECT_EQ(userLockedOut(), 0);
 
     ASSERT_EQ(beginUserLockoutDialog(), 0);
@@ -113,7 +111,6 @@ TEST_F(LockoutTest, OneLockoutAtATime) {
     int lock = lockProcess();
     ASSERT_GT(lock, 0);
     EXPECT_EQ(beginUserLockoutDialog(), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("User already locked out"));
     EXPECT_EQ(userLockedOut(), 1);
     EXPECT_TRUE(processExists(lock));
     EXPECT_THAT(childrenOf(getpid()), SizeIs(1));

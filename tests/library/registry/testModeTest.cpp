@@ -127,17 +127,18 @@ TEST_F(TestModeTest, SystemRegistriesAndTheTestAddOnMapIntoHome) {
     agent::setHostRegistryDirectory("");
 }
 
-TEST_F(TestModeTest, LongHomeIsMappedWhole) {
-    std::string longHome = "/" + std::string(150, 'h');
-    setenv("HOME", longHome.c_str(), 1);
-    int handle = p_openReg("/home/root/system.conf");
-    p_CloseNoAction(handle);
-    EXPECT_THAT(support::logText(),
-                HasSubstr("About to open registry '" + longHome + "/.v6_test_dir/reg_temporary'"));
-    setenv("HOME", "/h", 1);
-    handle = p_openReg("/home/root/system.conf");
-    p_CloseNoAction(handle);
-    EXPECT_THAT(support::logText(), HasSubstr("About to open registry '/h/.v6_test_dir/reg_temporary'"));
+TEST_F(TestModeTest, LongHomeIsMappedWholeAndAShorterOneAfterIt) {
+    for (const std::string &name : {std::string(150, 'h'), std::string("s")}) {
+        std::string home = files().base + "/" + name;
+        ASSERT_TRUE(std::filesystem::create_directories(home + "/.v6_test_dir"));
+        support::writeFile(home + "/.v6_test_dir/reg_temporary", "[IxoSettings]\nMode=" + name + "\n");
+        setenv("HOME", home.c_str(), 1);
+        agent::setHostRegistryDirectory(home + "/.v6_test_dir");
+        char value[IXO_REGISTRY_BUFFER_SIZE] = "";
+        EXPECT_EQ(getIxoSetting("Mode", value), 0);
+        EXPECT_EQ(value, name);
+    }
+    agent::setHostRegistryDirectory("");
 }
 
 TEST_F(TestModeTest, UnsetHomeMakesOpensFail) {

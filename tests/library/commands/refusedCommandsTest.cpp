@@ -1,0 +1,108 @@
+// Commands refused before anything happens: a parameter missing or
+// malformed, or a lockout that cannot begin. No line runs.
+#include "tests/support/commandTestSupport.h"
+
+using namespace commandtest;
+
+namespace {
+
+using RefusedCommandsTest = HandlerTest;
+
+std::string element(const std::string &name, const std::string &value) {
+    return "<" + name + ">" + value + "</" + name + ">";
+}
+
+std::string pair(const std::string &key, const std::string &value) {
+    return "<pair>" + element("key", key) + element("value", value) + "</pair>";
+}
+
+TEST_F(RefusedCommandsTest, MissingOrMalformedParameters) {
+    const std::string lockout = element("lockoutUser", "true");
+    const std::string execute = element("deviceCommand", "touch /tmp/ran") +
+                                element("sendStdout", "true") + element("sendStderr", "true") +
+                                element("needWritableFilesystem", "true") +
+                                element("executeLocation", "/tmp");
+    auto without = [&](const std::string &name) {
+        size_t begin = execute.find("<" + name + ">");
+        size_t end = execute.find("</" + name + ">") + name.size() + 3;
+        return execute.substr(0, begin) + execute.substr(end);
+    };
+    const Outcome invalid(-1, "invalid_arguments");
+    const Outcome download(-1, "invalid_arguments", "Invalid Arguments");
+    const struct {
+        const char *command;
+        std::string parameters;
+        Outcome outcome;
+        const char *logged;  // the only reason when the outcome has no message
+    } cases[] = {
+        {"deleteFile", lockout + element("path", "/etc"), Outcome(-1), "file"},
+        {"deleteDirectory", lockout + element("path", "/etc"), Outcome(-1), "directory"},
+        {"executeOnDevice", lockout + without("deviceCommand"), invalid, "deviceCommand"},
+        {"executeOnDevice", lockout + without("sendStdout"), invalid, "sendStdout"},
+        {"executeOnDevice", lockout + without("sendStderr"), invalid, "sendStderr"},
+        {"executeOnDevice", lockout + without("needWritableFilesystem"), invalid,
+         "needWritableFilesystem"},
+        {"executeOnDevice", lockout + without("executeLocation"), invalid, "executeLocation"},
+        {"installOnDevice", lockout, invalid, "source"},
+        {"uninstall", lockout + element("name", "IXO_AGENT"), invalid, nullptr},
+        {"downloadFileFromServer", lockout + element("source", "p"), download, nullptr},
+        {"downloadFileFromServer", lockout + element("destination", "/etc/a"), download, nullptr},
+        {"queryUser", element("delaySet", pair("a", "1")),
+         Outcome(-1, "invalid_arguments", "No timeout specified"), nullptr},
+        {"queryUser", element("timeout", "5"),
+         Outcome(-1, "invalid_arguments", "Must have a delaySet specified"), nullptr},
+        {"queryUser", element("timeout", "5") + element("delaySet", ""),
+         Outcome(-1, "invalid_arguments", "Must have at least one pair defined"), nullptr},
+        {"queryUser", element("timeout", "5") + element("delaySet", pair("a", "1") + "<note/>"),
+         Outcome(-1, "invalid_arguments", "No key defined in pair"), nullptr},
+        {"queryUser", element("timeout", "5") + element("delaySet", "<pair><key>a</key></pair>"),
+         Outcome(-1, "invalid_arguments", "No value defined in pair"), nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " " + c.parameters);
+        support::clearLog();
+        EXPECT_EQ(runXml(c.command, c.parameters), c.outcome);
+        if (c.logged != nullptr) {
+            EXPECT_THAT(support::logText(),
+                        HasSubstr("[1] Missing parameter '" + std::string(c.logged) + "'"));
+        }
+        EXPECT_THAT(sim::recordedLines(), IsEmpty());
+        EXPECT_THAT(sim::programLog(root), IsEmpty());
+        EXPECT_EQ(userLockedOut(), 0);
+        EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
+    }
+    EXPECT_FALSE(exists("/tmp/ran"));
+    EXPECT_FALSE(exists("/etc/a"));
+}
+
+// A lockout already up cannot be begun again, and is not the command's to end.
+TEST_F(RefusedCommandsTest, LockoutThatCannotBeginStopsEveryCommandThatAsksForIt) {
+    write("/etc/keep.conf");
+    ASSERT_EQ(beginUserLockoutDialog(), 0);
+    const std::string lockout = element("lockoutUser", "true");
+    const std::pair<const char *, std::string> cases[] = {
+        {"deleteFile", element("file", "/etc/keep.conf")},
+        {"deleteDirectory", element("directory", "/etc/addons.d")},
+        {"executeOnDevice", element("deviceCommand", "touch /tmp/ran") +
+                                element("sendStdout", "false") + element("sendStderr", "false") +
+                                element("needWritableFilesystem", "true") +
+                                element("executeLocation", "")},
+        {"installOnDevice", element("source", "http://server/addons/Hello.tar")},
+        {"uninstall", element("applicationName", "IXO_AGENT")},
+        {"downloadFileFromServer", element("source", "p") + element("destination", "/etc/a")},
+        {"setConfiguration", element("reboot", "now")},
+    };
+    const std::string registry = read("/home/root/system.conf");
+    for (const auto &[command, parameters] : cases) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(runXml(command, lockout + parameters),
+                  Outcome(-1, "error", "Unable to initiate User lockout screen"));
+        EXPECT_THAT(sim::recordedLines(), IsEmpty());
+        EXPECT_EQ(userLockedOut(), 1);
+    }
+    EXPECT_TRUE(exists("/etc/keep.conf"));
+    EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
+    EXPECT_EQ(read("/home/root/system.conf"), registry);
+}
+
+}  // namespace
