@@ -110,7 +110,6 @@ TEST_F(RegistryPrimitives, BadHandlesFailEveryCall) {
     ASSERT_EQ(reg_close_no_action(closed), 0);
     for (int handle : {0, -1, closed, closed + 1000}) {
         SCOPED_TRACE(handle);
-        support::clearLog();
         char buffer[16] = "untouched";
         EXPECT_EQ(reg_get(handle, buffer, "s", "k", "d"), 1);
         EXPECT_STREQ(buffer, "");
@@ -119,8 +118,6 @@ TEST_F(RegistryPrimitives, BadHandlesFailEveryCall) {
         EXPECT_EQ(reg_close(handle), -1);
         EXPECT_EQ(reg_close_action(handle), -1);
         EXPECT_EQ(reg_close_no_action(handle), -1);
-        EXPECT_THAT(support::logText(),
-                    HasSubstr("handle " + std::to_string(handle) + " is not an open registry"));
     }
     EXPECT_EQ(support::readFile(file()), before);
     // A new handle never takes a closed one's number.
