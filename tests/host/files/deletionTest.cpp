@@ -86,9 +86,8 @@ TEST_F(DeletionTest, DeletesATreeWithoutFollowingLinksOutOfIt) {
     EXPECT_TRUE(present("/home/root"));
 }
 
+// A missing file and the wrong kind of entry are the deletion commands' own cases.
 TEST_F(DeletionTest, FailuresNameThePathAndTheReasonAndLeaveEverythingInPlace) {
-    makeDir("/tmp/adir");
-    support::writeFile(hostPath("/tmp/plain"), "data");
     makeLink(outside, "/tmp/dirLink");
     const std::string longName = "/tmp/" + std::string(300, 'n');
     struct Case {
@@ -97,14 +96,9 @@ TEST_F(DeletionTest, FailuresNameThePathAndTheReasonAndLeaveEverythingInPlace) {
         std::string message;
     };
     const Case cases[] = {
-        {pDeleteFile, "/home/root/none.log",
-         "Cannot delete file '/home/root/none.log': No such file or directory"},
-        {pDeleteFile, "/tmp/adir", "Cannot delete file '/tmp/adir': it is a directory"},
         {pDeleteFile, longName.c_str(),
          "Cannot delete file '" + longName + "': File name too long"},
         {pDeleteFile, "", "Cannot delete file: no path given"},
-        {pDeleteDirectory, "/tmp/plain",
-         "Cannot delete directory '/tmp/plain': it is a regular file"},
         {pDeleteDirectory, "/tmp/dirLink",
          "Cannot delete directory '/tmp/dirLink': it is a symbolic link"},
         {pDeleteDirectory, "/tmp/none",
@@ -114,8 +108,6 @@ TEST_F(DeletionTest, FailuresNameThePathAndTheReasonAndLeaveEverythingInPlace) {
     for (const Case &c : cases) {
         EXPECT_EQ(deletion(c.function, c.path), c.message);
     }
-    EXPECT_TRUE(present("/tmp/adir"));
-    EXPECT_TRUE(present("/tmp/plain"));
     EXPECT_TRUE(present("/tmp/dirLink"));
 }
 
