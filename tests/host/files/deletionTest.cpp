@@ -96,8 +96,7 @@ TEST_F(DeletionTest, FailuresNameThePathAndTheReasonAndLeaveEverythingInPlace) {
         std::string message;
     };
     const Case cases[] = {
-        {pDeleteFile, longName.c_str(),
-         "Cannot delete file '" + longName + "': File name too long"},
+        {pDeleteFile, longName.c_str(), "Cannot delete file '" + longName + "': File name too long"},
         {pDeleteFile, "", "Cannot delete file: no path given"},
         {pDeleteDirectory, "/tmp/dirLink",
          "Cannot delete directory '/tmp/dirLink': it is a symbolic link"},

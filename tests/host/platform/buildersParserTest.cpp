@@ -132,10 +132,8 @@ TEST_F(ConfigurationParserTest, UnusableCommandsNameTheElement) {
         return "<networkInterface><mac>" + mac + "</mac>" + inside + "</networkInterface>";
     };
     auto fixed = [&](const std::string &address, const std::string &more = "") {
-        return nic(kEth0Mac,
-                   "<addressing>static</addressing><netmask>255.255.255.0</netmask>"
-                   "<address>" +
-                       address + "</address>" + more);
+        return nic(kEth0Mac, "<addressing>static</addressing><netmask>255.255.255.0</netmask>"
+                             "<address>" + address + "</address>" + more);
     };
     auto tag = [](const std::string &name, const std::string &value) {
         return "<assetTag><name>" + name + "</name><value>" + value + "</value></assetTag>";
@@ -173,9 +171,8 @@ TEST_F(ConfigurationParserTest, UnusableCommandsNameTheElement) {
         {fixed("192.0.2.060"), "is no IPv4 address"},
         {fixed("192.0.2.60", "<gateway>gw</gateway>"),
          "<networkInterface/gateway> 'gw' is no IPv4 address"},
-        {fixed("192.0.2.60",
-               "<dnsServer>192.0.2.1</dnsServer><dnsServer>192.0.2.2</dnsServer>"
-               "<dnsServer>192.0.2.3</dnsServer>"),
+        {fixed("192.0.2.60", "<dnsServer>192.0.2.1</dnsServer><dnsServer>192.0.2.2</dnsServer>"
+                             "<dnsServer>192.0.2.3</dnsServer>"),
          "<networkInterface/dnsServer> is given more than twice"},
         {fixed("192.0.2.60", "<speed>100F</speed>"), "<networkInterface/speed> is not known here"},
         {tag("a=b", "1"), "'a=b' is no tag name"},

@@ -83,12 +83,8 @@ TEST_F(RegistryFile, TextsReadAsValuesOrAreRefusedAtTheirLine) {
         std::string text;
         int line;
     } invalid[] = {
-        {"# fine\nkey=before section\n", 2},
-        {"[s]\njust text\n", 2},
-        {"[s]\n=no key\n", 2},
-        {"[s]\n[unterminated\n", 2},
-        {"[]\n", 1},
-        {"[a]b]\n", 1},
+        {"# fine\nkey=before section\n", 2}, {"[s]\njust text\n", 2}, {"[s]\n=no key\n", 2},
+        {"[s]\n[unterminated\n", 2},         {"[]\n", 1},             {"[a]b]\n", 1},
         {"[s]\nk=v\n[s] trailing\n", 3},
         // What a power cut leaves in a file written in place.
         {std::string("[s]\nk=v\0\0\0\n", 11), 2},
