@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -53,14 +54,17 @@ TEST(Sleep, GoesToTheSleepFunctionWhenSet) {
     EXPECT_THAT(support::sleeps(), ElementsAre(3, 0));
 }
 
-// Sleeping still when the alarm rings, and woken by it: a sleep that did not
-// return early would outlast the suite's time limit.
+// Sleeps whole seconds; still asleep when the alarm rings and woken by it (a
+// sleep that did not return early would outlast the suite's time limit).
 TEST(Sleep, SleepsForRealAndReturnsEarlyOnASignal) {
     struct Restore {
         agent::SleepFunction saved = agent::sleepFunction();
         ~Restore() { agent::setSleepFunction(saved); }
     } restore;
     agent::setSleepFunction(nullptr);
+    auto start = std::chrono::steady_clock::now();
+    pSleep(1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(950));
     struct sigaction action = {};
     action.sa_handler = onAlarm;  // no SA_RESTART: the wait is interrupted
     struct sigaction previous;
