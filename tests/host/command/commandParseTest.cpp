@@ -48,14 +48,6 @@ Content-Location: /tmp/file.bin</headers>
 </command>
 )";
 
-std::vector<std::string> childNames(IxoXmlNode *node) {
-    std::vector<std::string> names;
-    for (IxoXmlNode *child = node->children; child != nullptr; child = child->next) {
-        names.push_back(child->name);
-    }
-    return names;
-}
-
 agent::CommandPtr parseGood(const std::string &xml) {
     std::string error;
     agent::CommandPtr command = agent::parseCommand(xml, "good.xml", &error);
@@ -63,22 +55,32 @@ agent::CommandPtr parseGood(const std::string &xml) {
     return command;
 }
 
+// Text in brackets with its line breaks and tabs made visible.
+std::string shown(const char *text) {
+    if (text == nullptr) {
+        return "-";
+    }
+    std::string out = "[";
+    for (const char *c = text; *c != '\0'; ++c) {
+        out += *c == '\n' ? "\\n" : *c == '\r' ? "\\r" : *c == '\t' ? "\\t" : std::string(1, *c);
+    }
+    return out + "]";
+}
+
 // Everything the handlers see of a command, one item a line.
 void dumpNodes(const IxoXmlNode *node, const std::string &indent, std::string &out) {
     for (; node != nullptr; node = node->next) {
-        out += indent + node->name + " = " +
-               (node->text != nullptr ? testing::PrintToString(std::string(node->text)) : "-") +
-               "\n";
+        out += indent + node->name + " " + shown(node->text) + "\n";
         dumpNodes(node->children, indent + "  ", out);
     }
 }
 
 std::string dump(const IxoCommand *command) {
-    std::string out = "command " + testing::PrintToString(std::string(command->name)) + "\n";
+    std::string out = "command " + shown(command->name) + "\n";
     dumpNodes(command->parameters, "", out);
     for (const IxoMimePart *part = command->mimeParts; part != nullptr; part = part->next) {
-        out += "part " + testing::PrintToString(std::string(part->headers)) + " " +
-               testing::PrintToString(agent::charBufferString(part->body)) + "\n";
+        out += "part " + shown(part->headers) + " " +
+               shown(agent::charBufferString(part->body).c_str()) + "\n";
     }
     return out;
 }
@@ -105,89 +107,66 @@ std::string nestedCommand(int depth) {
 
 }  // namespace
 
-TEST(CommandParse, GivesTheHandlersParametersAndMimeParts) {
+TEST(CommandParse, GivesTheHandlersParametersAndMimePartsAndReadsBackWhatItWrites) {
     agent::CommandPtr command = parseGood(fullCommand);
     ASSERT_TRUE(command);
-    EXPECT_STREQ(command->name, "download \"&<\n\tx");
+    const std::string expected =
+        "command [download \"&<\\n\\tx]\n"
+        "parameters -\n"
+        "  source [/tmp/file.bin]\n"
+        "  destination [  /home/root/with spaces  ]\n"
+        "  commandLine [x <&> \\n\xE2\x98\xBA<raw & text> before]\n"
+        "  script [line one\\n\\tindented\\r\\n]\n"
+        "  unicode [café 😀 ]]>]\n"
+        "  empty []\n"
+        "  delaySet -\n"
+        "    pair -\n"
+        "      key [5 minutes]\n"
+        "      value [300]\n"
+        "    pair -\n"
+        "      key []\n"
+        "      value [ ]\n"
+        "part [Content-Type: application/octet-stream\\nContent-Location: /tmp/file.bin] [Hello]\n"
+        "part [Content-Location: notes.txt] [plain & simple\\n]\n"
+        "part [] []\n";
+    EXPECT_EQ(dump(command.get()), expected);
     EXPECT_STREQ(command->sourceName, "good.xml");
     EXPECT_EQ(command->line, 3);
-
     IxoXmlNode *parameters = command->parameters;
-    ASSERT_NE(parameters, nullptr);
-    EXPECT_EQ(parameters->next, nullptr);
-    EXPECT_EQ(childNames(parameters),
-              (std::vector<std::string>{"source", "destination", "commandLine", "script", "unicode",
-                                        "empty", "delaySet"}));
-    EXPECT_STREQ(getSubNodeContentByName(parameters, "destination"), "  /home/root/with spaces  ");
-    EXPECT_STREQ(getSubNodeContentByName(parameters, "commandLine"),
-                 "x <&> \n\xE2\x98\xBA<raw & text> before");
-    EXPECT_STREQ(getSubNodeContentByName(parameters, "script"), "line one\n\tindented\r\n");
-    EXPECT_STREQ(getSubNodeContentByName(parameters, "empty"), "");
-    EXPECT_EQ(getSubNodeContentByName(parameters, "missing"), nullptr);
     EXPECT_EQ(getSubNodeByName(parameters, "source")->line, 5);
-    // Lookups are null-safe and see only direct children.
-    EXPECT_EQ(getSubNodeByName(nullptr, "source"), nullptr);
-    EXPECT_EQ(getSubNodeByName(parameters, nullptr), nullptr);
-    EXPECT_EQ(getSubNodeContentByName(nullptr, "source"), nullptr);
-    EXPECT_EQ(getSubNodeContentByName(parameters, nullptr), nullptr);
+    EXPECT_STREQ(getSubNodeContentByName(parameters, "source"), "/tmp/file.bin");
+    EXPECT_EQ(getSubNodeContentByName(parameters, "missing"), nullptr);
+    // Lookups see only direct children; a container has no text.
     EXPECT_EQ(getSubNodeByName(parameters, "pair"), nullptr);
-    agent::CommandDeleter()(nullptr);
-
-    // A container has no text; its children are walked through the sibling links.
-    IxoXmlNode *delaySet = getSubNodeByName(parameters, "delaySet");
-    ASSERT_NE(delaySet, nullptr);
     EXPECT_EQ(getSubNodeContentByName(parameters, "delaySet"), nullptr);
-    IxoXmlNode *pair = getSubNodeByName(delaySet, "pair");
-    ASSERT_NE(pair, nullptr);
-    EXPECT_STREQ(getSubNodeContentByName(pair, "key"), "5 minutes");
-    ASSERT_NE(pair->next, nullptr);
-    EXPECT_STREQ(getSubNodeContentByName(pair->next, "value"), " ");
-    EXPECT_EQ(pair->next->next, nullptr);
 
-    IxoMimePart *part = command->mimeParts;
-    ASSERT_NE(part, nullptr);
-    EXPECT_STREQ(part->headers,
-                 "Content-Type: application/octet-stream\nContent-Location: /tmp/file.bin");
-    EXPECT_EQ(agent::charBufferString(part->body), "Hello");
-    ASSERT_NE(part->next, nullptr);
-    EXPECT_EQ(agent::charBufferString(part->next->body), "plain & simple\n");
-    ASSERT_NE(part->next->next, nullptr);
-    EXPECT_EQ(part->next->next->next, nullptr);
-}
-
-TEST(CommandParse, WrittenCommandReadsBackUnchangedAlsoWithoutLineBreaks) {
-    agent::CommandPtr original = parseGood(fullCommand);
-    ASSERT_TRUE(original);
     std::string bytes;  // a binary body keeps every byte
     for (int i = 0; i < 512; ++i) {
         bytes += static_cast<char>(i);
     }
-    IxoCharBuffer *binary = original->mimeParts->next->next->body;
+    IxoCharBuffer *binary = command->mimeParts->next->next->body;
     ASSERT_EQ(addDataToCharBuffer(binary, bytes.data(), static_cast<int>(bytes.size())), 0);
     // The registry keeps the text without line breaks.
-    std::string flat = writtenXml(original.get());
+    std::string flat = writtenXml(command.get());
     removeNewLines(&flat[0]);
     flat = flat.c_str();
     EXPECT_EQ(flat.find_first_of("\r\n"), std::string::npos);
-    for (const std::string &xml : {writtenXml(original.get()), flat}) {
+    for (const std::string &xml : {writtenXml(command.get()), flat}) {
         std::string error;
         agent::CommandPtr again = agent::parseCommand(xml, "written.xml", &error);
         ASSERT_TRUE(again) << error << "\n" << xml;
-        EXPECT_EQ(dump(again.get()), dump(original.get())) << xml;
+        EXPECT_EQ(dump(again.get()), dump(command.get())) << xml;
         EXPECT_EQ(agent::charBufferString(again->mimeParts->next->next->body), bytes);
     }
 }
 
 TEST(CommandParse, RefusesToWriteWhatCannotBeRead) {
-    EXPECT_EQ(getCharBufferFromCommandStruct(nullptr), nullptr);
     agent::CommandPtr command =
         parseGood("<command name='c'><parameters><good>1</good></parameters></command>");
     ASSERT_TRUE(command);
     char *name = command->parameters->children->name;
     command->parameters->children->name = strdup("bad name");
-    support::clearLog();
     EXPECT_EQ(getCharBufferFromCommandStruct(command.get()), nullptr);
-    EXPECT_THAT(support::logText(), HasSubstr("Cannot write command 'c' as XML"));
     std::free(command->parameters->children->name);
     command->parameters->children->name = name;
 
@@ -227,17 +206,11 @@ TEST(CommandParse, RecordNestedAMillionDeepIsNotWrittenAndFreedWithoutOverflow) 
 
 TEST(CommandParse, AbsentOrEmptyParametersReadAsAnEmptyList) {
     for (const char *xml :
-         {"<command name=\"rebootDevice\"/>",
-          "<command name=\"rebootDevice\"><parameters/></command>",
-          "<command name=\"rebootDevice\"><parameters>\n  </parameters></command>"}) {
-        SCOPED_TRACE(xml);
+         {"<command name='reboot'/>", "<command name='reboot'><parameters/></command>",
+          "<command name='reboot'><parameters>\n  </parameters></command>"}) {
         agent::CommandPtr command = parseGood(xml);
         ASSERT_TRUE(command);
-        ASSERT_NE(command->parameters, nullptr);
-        EXPECT_STREQ(command->parameters->name, "parameters");
-        EXPECT_EQ(command->parameters->text, nullptr);
-        EXPECT_EQ(command->parameters->children, nullptr);
-        EXPECT_EQ(command->mimeParts, nullptr);
+        EXPECT_EQ(dump(command.get()), "command [reboot]\nparameters -\n") << xml;
     }
 }
 
@@ -261,16 +234,13 @@ TEST(CommandParse, ReportsEachBrokenFileWithItsLine) {
     // The rest inside <command name='a'>...</command>.
     const Case contents[] = {
         {"\n<parameters>\n<file>x</parameters>\n", 3, "mismatch"},
-        {"\n\n<parameters><file>&undefined;</file></parameters>", 3, "undefined"},
         {"\n<parameters><file>caf\xE9</file></parameters>", 2, "UTF-8"},
-        {"<parameters><file>a\x01</file></parameters>", 1, ""},
         {"\n  <parameters/>\n  <extra/>\n", 3, "unexpected element <extra> in <command>"},
         {"\n  loose text\n", 2, "unexpected text in <command>"},
         {"\n<mimePart>\n\n  loose\n  text\n\n<headers/><body/></mimePart>", 4,
          "unexpected text in <mimePart>"},
         {"<parameters>\n<set>\n<a>1</a>\n\n  text\n</set></parameters>", 5,
          "text mixed with elements in <set>"},
-        {"<parameters>\n<set>text<a>1</a></set></parameters>", 2, "text mixed with elements in <set>"},
         {"<parameters>stray</parameters>", 1, "text mixed with elements in <parameters>"},
         {"\n<parameters/>\n<parameters/>\n", 3, "more than one <parameters>"},
         {"<parameters>\n<file kind='x'>y</file></parameters>", 2, "unexpected attribute 'kind'"},
@@ -305,30 +275,30 @@ TEST(CommandParse, ReportsEachBrokenFileWithItsLine) {
 TEST(CommandParse, RefusesDocumentTypesBeforeReadingAnyEntity) {
     std::string dir = support::makeTempDir("xxe-");
     support::writeFile(dir + "/secret", "TOP-SECRET");
-    const std::string documents[] = {
-        "<?xml version='1.0'?>\n<!DOCTYPE command [\n<!ENTITY s SYSTEM 'file://" + dir +
-            "/secret'>\n]>\n<command name='a'><parameters><f>&s;</f></parameters></command>",
-        "<!DOCTYPE command SYSTEM '" + dir + "/secret'><command name='a'/>",
+    const std::pair<std::string, int> documents[] = {
+        {"<?xml version='1.0'?>\n<!DOCTYPE command [\n<!ENTITY s SYSTEM 'file://" + dir +
+             "/secret'>\n]>\n<command name='a'><parameters><f>&s;</f></parameters></command>",
+         2},
+        {"<!DOCTYPE command SYSTEM '" + dir + "/secret'><command name='a'/>", 1},
         // Exponential expansion: refused before any entity is defined.
-        "<!DOCTYPE command [<!ENTITY a 'aaaaaaaaaa'><!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;'>"
-        "<!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;'>]><command name='&c;'/>",
+        {"<!DOCTYPE command [<!ENTITY a 'aaaaaaaaaa'><!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;'>"
+         "<!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;'>]><command name='&c;'/>",
+         1},
     };
-    int expectedLine = 2;
-    for (const std::string &xml : documents) {
-        SCOPED_TRACE(xml);
+    for (const auto &[xml, line] : documents) {
         std::string error;
         EXPECT_FALSE(agent::parseCommand(xml, "evil.xml", &error));
-        EXPECT_EQ(error, "evil.xml:" + std::to_string(expectedLine) +
+        EXPECT_EQ(error, "evil.xml:" + std::to_string(line) +
                              ": document type declarations are not allowed");
-        expectedLine = 1;
     }
     support::removeTree(dir);
 }
 
 TEST(CommandParse, LoadsFilesAndNamesTheFileInErrors) {
     std::string dir = support::makeTempDir("commands-");
-    support::writeFile(dir + "/delete.xml",
-                       "<command name='deleteFile'><parameters><file>/x</file></parameters></command>");
+    support::writeFile(
+        dir + "/delete.xml",
+        "<command name='deleteFile'><parameters><file>/x</file></parameters></command>");
     support::writeFile(dir + "/broken.xml", "<command name=\"deleteFile\">\n\n  <parameters>\n");
 
     std::string error;
@@ -346,9 +316,7 @@ TEST(CommandParse, LoadsFilesAndNamesTheFileInErrors) {
 
     EXPECT_FALSE(agent::loadCommandFile(dir, &error));
     EXPECT_EQ(error, dir + ":0: cannot read the command file: Is a directory");
-
     // No error text wanted: still a clean failure.
     EXPECT_FALSE(agent::loadCommandFile(dir + "/missing.xml", nullptr));
-    EXPECT_FALSE(agent::parseCommand("<x/>", "x.xml", nullptr));
     support::removeTree(dir);
 }

@@ -28,7 +28,6 @@ void expectAppended(Owner *owner, Entry *(*add)(Owner *), Entry *Owner::*head) {
     EXPECT_TRUE(allZero(second, sizeof *second));
     EXPECT_EQ(owner->*head, first);
     EXPECT_EQ(first->next, second);
-    EXPECT_EQ(add(nullptr), nullptr);
 }
 
 TEST(PlatformBuilders, EntriesAreZeroFilledAndAppendedAtTheEnd) {
@@ -58,7 +57,6 @@ TEST(PlatformBuilders, ReleaseFreesTheListsButNotTheRecord) {
     // A released record can be filled and released again.
     addNetworkInterface(record);
     EXPECT_EQ(freePlatformData(record), 0);
-    EXPECT_NE(freePlatformData(nullptr), 0);
 }
 
 class ConfigurationParserTest : public ::testing::Test {
@@ -191,7 +189,6 @@ TEST_F(ConfigurationParserTest, UnusableCommandsNameTheElement) {
         EXPECT_FALSE(parse(parameters));
         EXPECT_THAT(support::logText(), HasSubstr(reason));
     }
-    EXPECT_EQ(parseConfigurationCommand(nullptr), nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The registry file on disk: bytes kept, new and missing files, invalid files
-// left alone, attributes, links, stray temporary files, outside changes.
+// left alone, attributes, links, stray temporary files, outside changes, and
+// every accepted name and value read back.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 #include <string>
 
 #include "tests/host/registry/registryTestSupport.h"
@@ -55,20 +57,63 @@ TEST_F(RegistryFile, MissingFileIsCreatedOnFirstWriteOnly) {
     }
 }
 
-TEST_F(RegistryFile, InvalidFileIsReportedAndLeftUntouched) {
-    const std::string broken = "[ok]\nk=v\n\n# fine so far\nnot a setting\n";
-    support::writeFile(file(), broken);
-    EXPECT_EQ(reg_open("/tmp/system.conf"), 0);
-    EXPECT_THAT(support::logText(), HasSubstr("/tmp/system.conf:5: "));
-    EXPECT_EQ(support::readFile(file()), broken);
+// Values as read from a file's text, or the line that makes it no registry.
+TEST_F(RegistryFile, TextsReadAsValuesOrAreRefusedAtTheirLine) {
+    const struct {
+        std::string text;
+        const char *section, *key, *value;
+    } values[] = {
+        {"; top\n\n[net]\r\nkey = spaced value \n", "net", "key ", " spaced value "},
+        {"[net]\nkey = v\n", "net", "key", "<absent>"},
+        {"[s]\n  indented=yes\n", "s", "indented", "yes"},
+        {"  [ spaced section ]  \nx=1\n", " spaced section ", "x", "1"},
+        // A repeated section continues the first; names are case-sensitive.
+        {"[net]\n[other]\n[net]\nlate=2\r\r\n# no final newline", "net", "late", "2"},
+        {"[net]\nlate=2\n", "NET", "late", "<absent>"},
+        {"[s]\nk=first\nk=second\n", "s", "k", "first"},
+    };
+    for (const auto &c : values) {
+        SCOPED_TRACE(c.text);
+        int handle = openWith(c.text);
+        EXPECT_EQ(get(handle, c.section, c.key), c.value);
+        reg_close(handle);
+    }
+    const struct {
+        std::string text;
+        int line;
+    } invalid[] = {
+        {"# fine\nkey=before section\n", 2}, {"[s]\njust text\n", 2}, {"[s]\n=no key\n", 2},
+        {"[s]\n[unterminated\n", 2},         {"[]\n", 1},             {"[a]b]\n", 1},
+        {"[s]\nk=v\n[s] trailing\n", 3},
+        // What a power cut leaves in a file written in place.
+        {std::string("[s]\nk=v\0\0\0\n", 11), 2},
+    };
+    for (const auto &c : invalid) {
+        SCOPED_TRACE(c.text);
+        support::writeFile(file(), c.text);
+        support::clearLog();
+        EXPECT_EQ(reg_open("/tmp/system.conf"), 0);
+        EXPECT_THAT(support::logText(), HasSubstr("/tmp/system.conf:" + std::to_string(c.line)));
+        EXPECT_EQ(support::readFile(file()), c.text);
+    }
 
     // Broken by hand while open: reads and writes fail, the file stays.
+    const std::string broken = "[ok]\nk=v\nnot a setting\n";
     int handle = openWith("[ok]\nk=v\n");
-    support::writeFile(file(), broken + "#\n");
+    support::writeFile(file(), broken);
     EXPECT_EQ(get(handle, "ok", "k"), "<failed>");
     EXPECT_EQ(reg_set(handle, "ok", "k", "w"), -1);
     EXPECT_EQ(reg_del(handle, "ok"), -1);
-    EXPECT_EQ(support::readFile(file()), broken + "#\n");
+    EXPECT_EQ(support::readFile(file()), broken);
+    reg_close(handle);
+}
+
+// Doubled CRs once stayed in values, so every save changed untouched lines;
+// a write changes the first of two keys of a name.
+TEST_F(RegistryFile, WriteGoesToTheFirstKeyAndDropsEveryCarriageReturn) {
+    int handle = openWith("[s]\r\r\nk=v\r\r\r\nk=second\r\n; note\r\r\nlast=x\r\r");
+    ASSERT_EQ(reg_set(handle, "s", "k", "new"), 0);
+    EXPECT_EQ(support::readFile(file()), "[s]\nk=new\nk=second\n; note\nlast=x\n");
     reg_close(handle);
 }
 
@@ -155,6 +200,34 @@ TEST_F(RegistryFile, HandlesSeeEachOtherAndOutsideChanges) {
     EXPECT_EQ(get(second, "s", "k"), "<absent>");
     reg_close(first);
     reg_close(second);
+}
+
+// Whatever reg_set accepts must read back exactly, among neighbours.
+TEST_F(RegistryFile, EveryAcceptedTripleReadsBackExactly) {
+    const char alphabet[] = " \t=[];#\\a\r\nZ";
+    std::mt19937 random(20240611);
+    auto text = [&]() {
+        std::string result(random() % 6, ' ');
+        for (char &c : result) {
+            c = alphabet[random() % (sizeof alphabet - 1)];
+        }
+        return result;
+    };
+    int handle = openWith("# c\n[neighbour]\nn=1\n");
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string section = text(), key = text(), value = text();
+        if (reg_set(handle, section.c_str(), key.c_str(), value.c_str()) != 0) {
+            continue;
+        }
+        ++accepted;
+        EXPECT_EQ(get(handle, section.c_str(), key.c_str()), value) << "[" << section << "] " << key;
+        if (section != "neighbour" || key != "n") {
+            EXPECT_EQ(get(handle, "neighbour", "n"), "1");
+        }
+    }
+    EXPECT_GT(accepted, 100);
+    reg_close(handle);
 }
 
 }  // namespace
