@@ -6,8 +6,6 @@
 // runs. The server's own command line and location of "executeOnDevice" and
 // the interfaces' change commands run as given by design: they carry plain
 // text here.
-#include <sys/stat.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -80,20 +78,6 @@ TEST_F(UnsafeLineEndToEnd, QuestionLabelsReachTheDialogAsText) {
         }
     }
     EXPECT_THAT(sim::programLog(device), Contains("queryUser 0 " + label + " 0 " + label + " 0"));
-}
-
-TEST_F(UnsafeLineEndToEnd, RegistryPathReachesTheChangeHookAsOneArgument) {
-    ASSERT_EQ(::mkdir((device + "/etc/registry.d").c_str(), 0755), 0);
-    support::writeFile(device + "/etc/registry.d/changed",
-                       "#!/bin/sh\necho \"changed $1\" >> /var/log/registry-hook.log\n");
-    ASSERT_EQ(::chmod((device + "/etc/registry.d/changed").c_str(), 0755), 0);
-    std::string registry = "/tmp/" + tainted() + ".conf";
-    AgentRun set = agent({"--device-root", device, "registry", "set", "--create", registry, "DNS",
-                          "domainname", "corp.test"});
-    EXPECT_EQ(set.exitCode, 0) << set.err;
-    EXPECT_THAT(taintedLines(), SizeIs(1));
-    EXPECT_EQ(support::readFile(device + "/var/log/registry-hook.log"),
-              "changed " + registry + "\n");
 }
 
 TEST_F(UnsafeLineEndToEnd, ParametersOutsideTheCommandLinesNeverReachAShell) {
