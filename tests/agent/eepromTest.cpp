@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -26,7 +25,6 @@ namespace {
 using e2e::AgentRun;
 using e2e::Words;
 using Json = nlohmann::json;
-using OrderedJson = nlohmann::ordered_json;
 
 std::string hex(const std::vector<uint8_t> &bytes, size_t first, size_t count,
                 const char *separator) {
@@ -45,39 +43,6 @@ std::string keyAt(const std::vector<uint8_t> &bytes, size_t at) {
                   bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
                       static_cast<unsigned int>(bytes[at + 3]) << 24);
     return text;
-}
-
-// "name=text" of every element of an XML document that holds text, in order.
-std::vector<std::string> xmlLeaves(const std::string &xml) {
-    static const std::regex leaf("<([A-Za-z]+)>([^<]*)</\\1>");
-    std::vector<std::string> leaves;
-    for (std::sregex_iterator match(xml.begin(), xml.end(), leaf), end; match != end; ++match) {
-        leaves.push_back((*match)[1].str() + "=" + (*match)[2].str());
-    }
-    return leaves;
-}
-
-// The same of a JSON value, named as the XML document names them: a list's
-// entries after the list ("dnsServers" holds "dnsServer"s). An EEPROM value
-// stands for its value, and for nothing when it is not stored.
-void jsonLeaves(const std::string &name, const OrderedJson &value,
-                std::vector<std::string> *leaves) {
-    if (value.is_object() && value.contains("stored")) {
-        if (value["stored"] == true) {
-            leaves->push_back(name + "=" + value["value"].get<std::string>());
-        }
-    } else if (value.is_object()) {
-        for (const auto &[key, field] : value.items()) {
-            jsonLeaves(key, field, leaves);
-        }
-    } else if (value.is_array()) {
-        std::string entry = name == "dnsSuffixes" ? "dnsSuffix" : name.substr(0, name.size() - 1);
-        for (const OrderedJson &field : value) {
-            jsonLeaves(entry, field, leaves);
-        }
-    } else {
-        leaves->push_back(name + "=" + (value.is_string() ? value.get<std::string>() : value.dump()));
-    }
 }
 
 class EepromAgentTest : public e2e::AgentEndToEnd {
@@ -194,39 +159,18 @@ TEST_F(EepromAgentTest, EepromAndInventoryJsonHoldWhatTheTextShowsAndNoFillAsAVa
             EXPECT_EQ(values["values"]["fullChecksum"]["valid"], true);
         }
 
-        // Every field of the document, in its order; the EEPROM's values
-        // the family does not store are the summary's "not stored".
-        AgentRun document = onDevice({"--log-level", "1", "inventory", "--xml"});
-        ASSERT_EQ(document.exitCode, 0) << document.err;
+        // The inventory shows the same, and the values not stored as such.
         AgentRun summary = onDevice({"--log-level", "1", "inventory"});
         EXPECT_THAT(summary.out, HasSubstr("Security key    " + key + "\n"));
-        OrderedJson inventory = OrderedJson::parse(
-            onDevice({"--log-level", "1", "inventory", "--json"}).out, nullptr, false);
-        ASSERT_FALSE(inventory.is_discarded());
-        std::vector<std::string> fromJson;
-        jsonLeaves("inventory", inventory, &fromJson);
-        std::vector<std::string> fromDocument = xmlLeaves(document.out);
-        for (std::string field : {"serialNumber", "securityKey"}) {
-            OrderedJson &value = inventory["device"][field];
-            EXPECT_EQ(value["stored"], isStored(field)) << field;
-            if (value["stored"] == false) {
-                EXPECT_EQ(value["value"], nullptr) << field;
-                fromDocument.erase(std::remove_if(fromDocument.begin(), fromDocument.end(),
-                                                  [&field](const std::string &leaf) {
-                                                      return leaf.rfind(field + "=", 0) == 0;
-                                                  }),
-                                   fromDocument.end());
-            }
-        }
         EXPECT_EQ(summary.out.find("Serial number   not stored by this controller\n") !=
                       std::string::npos,
                   !isStored("serialNumber"));
-        EXPECT_EQ(fromJson, fromDocument);
-        // The device, four interfaces and three media, not an empty match.
-        EXPECT_GT(fromJson.size(), 100u);
-        EXPECT_EQ(inventory["device"]["biosSize"].type(), OrderedJson::value_t::number_unsigned);
+        Json inventory = parsed(onDevice({"--log-level", "1", "inventory", "--json"}));
+        for (std::string field : {"serialNumber", "securityKey"}) {
+            EXPECT_EQ(inventory["device"][field], values["values"][field]) << field;
+        }
         EXPECT_EQ(parsed(onDevice({"network", "--json"}))["networkInterfaces"],
-                  Json(inventory["networkInterfaces"]));
+                  inventory["networkInterfaces"]);
         EXPECT_THAT(show.out + summary.out, Not(HasSubstr("FFFFFFFF")));
 
         for (const Words &arguments : c.refused) {
@@ -309,61 +253,41 @@ TEST_F(EepromAgentTest, SetSerialKeepsBothChecksumsAndPadsWithZeros) {
     EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), std::string("X1") + std::string(9, '\0'));
 }
 
-TEST_F(EepromAgentTest, RefusedArgumentsChangeNothing) {
+TEST_F(EepromAgentTest, RefusedArgumentsAndUntrustedImagesChangeNothing) {
     initDevice();
-    std::vector<uint8_t> before = sim::nicEeprom(device);
-    for (const Words &arguments :
-         std::vector<Words>{{"set-serial", "TWELVE-CHARS"}, {"set-serial", "tab\there"},
-                            {"set-key", "123456789"}, {"set-cmos", "/nonexistent"},
-                            {"restore", "/nonexistent"}, {"restore", "--family", "pcnet", "/dev/null"},
-                            {"set-key"}, {"frob"}, {}}) {
-        AgentRun run = eeprom(arguments);
-        EXPECT_EQ(run.exitCode, 2) << e2e::joined(arguments);
-        EXPECT_THAT(run.out, IsEmpty());
-    }
-    EXPECT_EQ(sim::nicEeprom(device), before);
-    EXPECT_THAT(backups(), IsEmpty());
-}
-
-TEST_F(EepromAgentTest, RestoreRefusesAnImageItCannotTrust) {
-    initDevice({"--nic", "rhine"});
     std::vector<uint8_t> factory = sim::nicEeprom(device);
     std::vector<uint8_t> image = factory;
     image[52] = 'Z';
     std::string old = backupFile("old.bin", image, "");
-    struct Case {
-        const char *name;
+    const struct {
         Words arguments;
         int exitCode;
         std::string error;
-    };
-    const Case cases[] = {
-        {"an image of another size",
-         {"restore", backupFile("short.bin", {factory.begin(), factory.end() - 1}, "rhine")},
-         2,
+    } cases[] = {
+        {{"set-serial", "TWELVE-CHARS"}, 2, ""},
+        {{"set-serial", "tab\there"}, 2, ""},
+        {{"set-key", "123456789"}, 2, ""},
+        {{"set-key"}, 2, ""},
+        {{"set-cmos", "/nonexistent"}, 2, ""},
+        {{"restore", "--family", "pcnet", "/dev/null"}, 2, ""},
+        {{"frob"}, 2, ""},
+        {{}, 2, ""},
+        {{"restore", backupFile("short.bin", {factory.begin(), factory.end() - 1}, "rhine")}, 2,
          "holds 127 bytes; an EEPROM image is 128"},
-        {"another family's image",
-         {"restore", backupFile("velocity.bin", image, "velocity")},
-         1,
+        {{"restore", backupFile("velocity.bin", image, "velocity")}, 1,
          "holds an image of a velocity controller; this device's is a rhine"},
-        {"an older backup that does not say its family",
-         {"restore", old},
-         2,
+        {{"restore", old}, 2,
          "to say which controller family it was taken from: give it with --family"},
-        {"a family against the info file",
-         {"restore", "--family", "velocity", backupFile("rhine.bin", image, "rhine")},
-         2,
+        {{"restore", "--family", "velocity", backupFile("rhine.bin", image, "rhine")}, 2,
          "says the image is of a rhine"},
-        {"a window image with data after the window",
-         {"restore", backupFile("window.bin", std::vector<uint8_t>(128, 0), "jmicron")},
-         2,
+        {{"restore", backupFile("window.bin", std::vector<uint8_t>(128, 0), "jmicron")}, 2,
          "is no jmicron image"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        AgentRun restore = eeprom(c.arguments);
-        EXPECT_EQ(restore.exitCode, c.exitCode);
-        EXPECT_THAT(restore.err, HasSubstr(c.error));
+    for (const auto &c : cases) {
+        AgentRun run = eeprom(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << e2e::joined(c.arguments);
+        EXPECT_THAT(run.err, HasSubstr(c.error)) << e2e::joined(c.arguments);
+        EXPECT_TRUE(c.exitCode != 2 || run.out.empty()) << e2e::joined(c.arguments);
     }
     EXPECT_EQ(sim::nicEeprom(device), factory);
     EXPECT_THAT(backups(), IsEmpty());
@@ -388,8 +312,7 @@ TEST_F(EepromAgentTest, RestoreReportsWordsTheEepromDidNotTake) {
 }
 
 TEST_F(EepromAgentTest, DryRunWritesNothingAndTakesNoBackup) {
-    // The factory images: rhine full checksum 0x05c2, velocity serial
-    // "7T5V2087341", jmicron key 0xC7E2193B.
+    // The factory images: rhine full checksum 0x05c2, jmicron key 0xC7E2193B.
     struct Case {
         const char *family;
         Words arguments;
@@ -402,9 +325,6 @@ TEST_F(EepromAgentTest, DryRunWritesNothingAndTakesNoBackup) {
          {"restore", "--dry-run", ""},
          {"dry run: 1 word would change", "  word 0x1a: 0x5437 -> 0x545a\n",
           "after the write, checksums: active 0x13 valid, full 0x05c2 invalid\n"}},
-        {"velocity",
-         {"set-serial", "X1", "--dry-run"},
-         {"  word 0x1a: 0x5437 -> 0x3158\n", "after the write, checksums: active 0x"}},
         {"jmicron",
          {"set-key", "DEADBEEF", "--dry-run"},
          {"dry run: 4 bytes would change; nothing is written\n  byte 0x50: 0x3b -> 0xef\n",
@@ -460,14 +380,11 @@ TEST_F(EepromAgentTest, DumpPrintsTheImage) {
     std::vector<uint8_t> image = sim::nicEeprom(device);
     AgentRun dump = eeprom({"dump"});
     EXPECT_EQ(dump.exitCode, 0) << dump.err;
-    std::string rule(56, '=');
-    EXPECT_THAT(dump.out, HasSubstr(rule + "\n0000    "));
     char line[80];
-    std::snprintf(line, sizeof line, "0070    %02X %02X %02X %02X %02X %02X %02X %02X  %02X ",
+    std::snprintf(line, sizeof line, "\n0070    %02X %02X %02X %02X %02X %02X %02X %02X  %02X ",
                   image[112], image[113], image[114], image[115], image[116], image[117],
                   image[118], image[119], image[120]);
     EXPECT_THAT(dump.out, HasSubstr(line));
-    EXPECT_THAT(dump.out, HasSubstr("\n" + rule + "\n\n"));
 }
 
 TEST_F(EepromAgentTest, DeviceWithoutASupportedController) {

@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -34,21 +35,16 @@ protected:
         AgentEndToEnd::SetUp();
         initDevice();
     }
-
     AgentRun runCommand(const std::string &name, const std::string &parameters) {
-        std::string path = work + "/" + name + ".xml";
-        support::writeFile(path, "<command name=\"" + name + "\"><parameters>" + parameters +
-                                     "</parameters></command>\n");
-        return agent({"--device-root", device, "run", path});
+        return onDevice({"run", commandFile(name, parameters)});
     }
-
     std::vector<std::string> taintedLines() const {
-        std::vector<std::string> lines;
-        for (const std::string &line : shellLines()) {
-            if (line.find(e2e::kTaintBegin) != std::string::npos) {
-                lines.push_back(line);
-            }
-        }
+        std::vector<std::string> lines = shellLines();
+        lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                   [](const std::string &line) {
+                                       return line.find(e2e::kTaintBegin) == std::string::npos;
+                                   }),
+                    lines.end());
         return lines;
     }
 };
@@ -71,12 +67,10 @@ TEST_F(UnsafeLineEndToEnd, QuestionLabelsReachTheDialogAsText) {
     EXPECT_THAT(run.out, HasSubstr("result: 0")) << run.err;
     EXPECT_THAT(taintedLines(), SizeIs(1));
     // What the shell would still act on inside double quotes is dropped.
-    std::string label;
-    for (char c : tainted()) {
-        if (std::string("$\"\\`").find(c) == std::string::npos) {
-            label += c;
-        }
-    }
+    std::string label = tainted();
+    label.erase(std::remove_if(label.begin(), label.end(),
+                               [](char c) { return std::string("$\"\\`").find(c) != std::string::npos; }),
+                label.end());
     EXPECT_THAT(sim::programLog(device), Contains("queryUser 0 " + label + " 0 " + label + " 0"));
 }
 
