@@ -103,11 +103,6 @@ TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
 
 TEST_F(AgentEndToEnd, NetworkReportsTheSectionsAskedForAndFailsForThoseMissing) {
     initDevice();
-    AgentRun all = onDevice({"network"});
-    EXPECT_EQ(all.exitCode, 0) << all.err;
-    for (const char *section : {"eth0", "eth1", "wlan0", "ppp0"}) {
-        EXPECT_THAT(all.out, HasSubstr(std::string("<section>Network-") + section + "</section>"));
-    }
     AgentRun missing = onDevice({"network", "Network-eth9", "wlan0"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_THAT(missing.err, HasSubstr("Network-eth9: no such interface"));
