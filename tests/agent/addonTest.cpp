@@ -4,30 +4,17 @@
 // simulated device.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "sim/sim.h"
 #include "tests/support/testHttpServer.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::Not;
 using namespace std::string_literals;
 
+namespace e2e {
 namespace {
 
 class AddonEndToEnd : public e2e::AgentEndToEnd {
@@ -190,3 +177,4 @@ TEST_F(AddonEndToEnd, AgentUpgradesAndTheDeviceReboots) {
 }
 
 }  // namespace
+}  // namespace e2e

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -26,6 +27,12 @@
 
 namespace e2e {
 
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
+using Json = nlohmann::json;
 using Words = std::vector<std::string>;
 
 inline std::string joined(const Words &words) {

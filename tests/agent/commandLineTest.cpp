@@ -2,33 +2,16 @@
 // errors, wrong files, values that begin with "-", values that are not there,
 // and the simulated devices sim-init builds.
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "sim/nicModels.h"
-#include "sim/sim.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
-using ::testing::Not;
-using ::testing::StartsWith;
 
+namespace e2e {
 namespace {
-
-using e2e::AgentEndToEnd;
-using e2e::AgentRun;
-using e2e::joined;
-using e2e::Words;
 
 TEST_F(AgentEndToEnd, EveryCommandAnswersHelpAndDoesNothingElse) {
     const std::vector<Words> commands = {
@@ -265,3 +248,4 @@ TEST_F(AgentEndToEnd, SimInitBuildsTheControllerAndPlatformAskedForAndARefreshKe
 }
 
 }  // namespace
+}  // namespace e2e

@@ -2,23 +2,11 @@
 // the download credentials from the command line.
 #include <sys/stat.h>
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "sim/sim.h"
 #include "tests/support/testHttpServer.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::HasSubstr;
-using ::testing::Not;
-
+namespace e2e {
 namespace {
-
-using e2e::AgentRun;
-using e2e::Words;
 
 constexpr const char *kPassword = "e2e-Pa55:word";
 
@@ -90,3 +78,4 @@ TEST_F(DownloadEndToEnd, HttpSampleFetchesWithTheGivenCredentialsAndNeverShowsTh
 }
 
 }  // namespace
+}  // namespace e2e

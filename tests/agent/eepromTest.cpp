@@ -2,29 +2,15 @@
 // end: the values shown, as text, as JSON and in the inventory, and those the
 // family does not store; the backup taken before a write, the read-back after
 // it, restores and dry runs, and the EEPROM file the models keep between runs.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "sim/nicModels.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
-using ::testing::StartsWith;
-
+namespace e2e {
 namespace {
-
-using e2e::AgentRun;
-using e2e::Words;
-using Json = nlohmann::json;
 
 std::string keyAt(const std::vector<uint8_t> &bytes, size_t at) {
     char text[16];
@@ -362,3 +348,4 @@ TEST_F(EepromAgentTest, DeviceWithoutASupportedController) {
 }
 
 }  // namespace
+}  // namespace e2e

@@ -5,20 +5,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <fstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
+namespace e2e {
 namespace {
 
-using e2e::AgentEndToEnd;
 using Clock = std::chrono::steady_clock;
 
 std::vector<pid_t> childrenOf(pid_t pid) {
@@ -102,3 +97,4 @@ TEST_F(AgentEndToEnd, KilledAgentLeavesNoLockScreenBehind) {
 }
 
 }  // namespace
+}  // namespace e2e

@@ -1,28 +1,11 @@
 // What ixoAgent reports of a command, end to end: the reasons of a failure
 // that came without a message, what a wait status in the result means, and
 // the same facts as JSON for every command that offers --json.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
-#include <string>
-#include <utility>
-#include <vector>
-
-#include "sim/sim.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::HasSubstr;
-using ::testing::Not;
-
+namespace e2e {
 namespace {
-
-using e2e::AgentEndToEnd;
-using e2e::AgentRun;
-using e2e::parsed;
-using Json = nlohmann::json;
 
 class OutcomeOutput : public AgentEndToEnd {
 protected:
@@ -127,3 +110,4 @@ TEST_F(OutcomeOutput, PasswordInAUrlNeverReachesTheJson) {
 }
 
 }  // namespace
+}  // namespace e2e

@@ -1,27 +1,11 @@
 // ixoAgent's reboot persistence end to end: the command kept while it runs,
 // the outcome kept across the reboot that follows it, pending and resume as
 // text and as JSON.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
-#include <string>
-
-#include "sim/sim.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::Not;
-
+namespace e2e {
 namespace {
-
-using e2e::AgentEndToEnd;
-using e2e::AgentRun;
-using e2e::parsed;
-using Json = nlohmann::json;
 
 const char kNothingPending[] = "saved command: (none)\nsaved response: (none)\n";
 
@@ -108,3 +92,4 @@ TEST_F(AgentEndToEnd, CommandTooLongToKeepRunsAllTheSame) {
 }
 
 }  // namespace
+}  // namespace e2e

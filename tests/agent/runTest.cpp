@@ -1,26 +1,14 @@
 // ixoAgent run, network and inventory end to end: the repository's samples
 // on a simulated thin client, the outcome each prints and its exit status,
 // command files that run nothing, and the documents the device reports.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "sim/sim.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
-
+namespace e2e {
 namespace {
-
-using e2e::AgentEndToEnd;
-using e2e::AgentRun;
 
 std::string repeated(const std::string &text, int times) {
     std::string out;
@@ -139,3 +127,4 @@ TEST_F(AgentEndToEnd, InventoryDocumentAndSummary) {
 }
 
 }  // namespace
+}  // namespace e2e

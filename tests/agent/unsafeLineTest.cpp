@@ -6,27 +6,16 @@
 // runs. The server's own command line and location of "executeOnDevice" and
 // the interfaces' change commands run as given by design: they carry plain
 // text here.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
-#include "sim/sim.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
 using ::testing::SizeIs;
 
+namespace e2e {
 namespace {
 
-using e2e::AgentRun;
-using e2e::tainted;
 using support::xmlText;
 
 class UnsafeLineEndToEnd : public e2e::AgentEndToEnd {
@@ -114,3 +103,4 @@ TEST_F(UnsafeLineEndToEnd, ParametersOutsideTheCommandLinesNeverReachAShell) {
 }
 
 }  // namespace
+}  // namespace e2e
