@@ -14,12 +14,11 @@ namespace e2e {
 namespace {
 
 TEST_F(AgentEndToEnd, EveryCommandAnswersHelpAndDoesNothingElse) {
-    const std::vector<Words> commands = {
-        {},           {"sim-init"},         {"commands"},           {"run"},
-        {"pending"},  {"resume"},           {"settings"},           {"settings", "get"},
-        {"settings", "set"}, {"settings", "lum"}, {"registry", "get"}, {"registry", "set"},
-        {"network"},  {"eeprom"},           {"eeprom", "set-cmos"}, {"inventory"},
-    };
+    // Those that would change something or build a device; every command's
+    // help text itself is the manual page check's.
+    const std::vector<Words> commands = {{},         {"sim-init"},        {"run"},
+                                         {"resume"}, {"settings", "set"}, {"registry", "set"},
+                                         {"network"}, {"eeprom", "set-cmos"}, {"inventory"}};
     bool shortFlag = false;
     for (Words words : commands) {
         std::string name = words.empty() ? "ixoAgent" : "ixoAgent " + joined(words);
@@ -197,10 +196,6 @@ TEST_F(AgentEndToEnd, SimInitOnAFullDiskLeavesNoDevice) {
     EXPECT_EQ(init.exitCode, 2);
     EXPECT_THAT(init.err, HasSubstr("cannot build a simulated device in " + device));
     EXPECT_FALSE(support::exists(device));
-    fileSizeLimit = -1;
-    AgentRun later = onDevice({"commands"});
-    EXPECT_EQ(later.exitCode, 2);
-    EXPECT_THAT(later.err, HasSubstr("is no simulated device"));
     // Nothing of the failed build is left beside it either.
     for (const auto &entry : std::filesystem::directory_iterator(work)) {
         EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr("device"))) << entry.path();
@@ -217,12 +212,6 @@ TEST_F(AgentEndToEnd, DeviceWhoseShellCannotStartRunsNoCommand) {
                                    " does not start"));
     EXPECT_THAT(run.out, Not(HasSubstr("result:")));
     EXPECT_TRUE(support::exists(device + "/var/log/old-agent.log"));
-
-    // A refresh puts the shell back.
-    ASSERT_EQ(agent({"sim-init", device}).exitCode, 0);
-    run = onDevice({"run", sample("deleteFile.xml")});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_THAT(run.out, HasSubstr("result: 0"));
 }
 
 TEST_F(AgentEndToEnd, DefaultDeviceIsBuiltOnFirstUseInTheUsersCache) {
