@@ -99,7 +99,6 @@ TEST_F(AgentEndToEnd, WrongCommandLinesAreRefusedBeforeAnythingHappens) {
         {{"sim-init", other, "--nic"}, "see 'ixoAgent sim-init --help'"},
         {{"sim-init", "--nic", "rhine", "--nic", "velocity", other}, "--nic"},
         {{"sim-init", "--platform", "Quasar", other}, "--platform: Quasar not in {Zinth,"},
-        {{"sim-init", other, "--platform"}, "--platform"},
         {{"--real-device", "--device-root", device, "commands"}, "exclude each other"},
         {{"--device-root", work, "commands"}, "is no simulated device"},
         {{"--library", work + "/missing.so", "commands"}, "cannot load"},

@@ -3,7 +3,6 @@
 // family does not store; the backup taken before a write, the read-back after
 // it, restores and dry runs, and the EEPROM file the models keep between runs.
 
-#include <algorithm>
 #include <cstdio>
 
 #include "sim/nicModels.h"

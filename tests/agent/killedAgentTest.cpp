@@ -52,13 +52,11 @@ private:
 TEST_F(AgentEndToEnd, KilledAgentLeavesNoLockScreenBehind) {
     initDevice();
     // The command lasts as long as the agent, the parent of its shell.
-    std::string command = work + "/locked.xml";
-    support::writeFile(command,
-                       "<command name=\"executeOnDevice\"><parameters><deviceCommand>while kill "
-                       "-0 $PPID; do sleep 1; done</deviceCommand><sendStdout>false</sendStdout>"
-                       "<sendStderr>false</sendStderr><needWritableFilesystem>false"
-                       "</needWritableFilesystem><executeLocation></executeLocation><lockoutUser>"
-                       "true</lockoutUser></parameters></command>\n");
+    std::string command = commandFile(
+        "executeOnDevice", "<deviceCommand>while kill -0 $PPID; do sleep 1; done</deviceCommand>"
+                           "<sendStdout>false</sendStdout><sendStderr>false</sendStderr>"
+                           "<needWritableFilesystem>false</needWritableFilesystem>"
+                           "<executeLocation></executeLocation><lockoutUser>true</lockoutUser>");
     pid_t agentPid = startAgent({"--device-root", device, "run", command});
     ASSERT_GT(agentPid, 0);
 
