@@ -212,9 +212,9 @@ TEST_F(EepromAgentTest, SetSerialKeepsBothChecksumsAndPadsWithZeros) {
     EXPECT_EQ(bytes % 256, 0u);
     EXPECT_EQ(words % 65536, 0u);
 
-    EXPECT_EQ(eeprom({"set-serial", "X1"}).exitCode, 0);
+    EXPECT_EQ(eeprom({"set-serial", "--", "-X"}).exitCode, 0);
     image = sim::nicEeprom(device);
-    EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), std::string("X1") + std::string(9, '\0'));
+    EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), std::string("-X") + std::string(9, '\0'));
 }
 
 TEST_F(EepromAgentTest, RefusedArgumentsAndUntrustedImagesChangeNothing) {

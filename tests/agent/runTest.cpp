@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <regex>
 
 #include "tests/agent/agentFixture.h"
 
@@ -88,8 +89,41 @@ TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
     EXPECT_THAT(sim::programLog(device), IsEmpty());
 }
 
-TEST_F(AgentEndToEnd, NetworkReportsTheSectionsAskedForAndFailsForThoseMissing) {
+// "<name>text</name>" of every element of an XML text that holds text, in order.
+std::string leaves(const std::string &xml) {
+    static const std::regex leaf("<([A-Za-z]+)>[^<]*</\\1>");
+    std::string found;
+    for (std::sregex_iterator match(xml.begin(), xml.end(), leaf), end; match != end; ++match) {
+        found += match->str();
+    }
+    return found;
+}
+
+TEST_F(AgentEndToEnd, NetworkJsonHoldsEveryFieldOfTheDocument) {
     initDevice();
+    AgentRun xml = onDevice({"network"});
+    // The order of the fields is the point.
+    auto json = nlohmann::ordered_json::parse(onDevice({"network", "--json"}).out);
+    ASSERT_EQ(xml.exitCode, 0) << xml.err;
+    EXPECT_EQ(json["networkInterfaces"].size(), 4u);
+    for (const auto &net : json["networkInterfaces"]) {
+        std::string section = net["section"];
+        size_t start = xml.out.find("<section>" + section + "</section>");
+        ASSERT_NE(start, std::string::npos) << section;
+        // A list's entries in order, each an element of its own.
+        std::string fromJson;
+        for (const auto &[name, value] : net.items()) {
+            std::string tag = !value.is_array() ? name
+                              : name == "dnsSuffixes" ? "dnsSuffix"
+                                                      : name.substr(0, name.size() - 1);
+            for (const auto &text : value.is_array() ? value : nlohmann::ordered_json::array({value})) {
+                fromJson += "<" + tag + ">" +
+                            (text.is_string() ? text.get<std::string>() : text.dump()) + "</" +
+                            tag + ">";
+            }
+        }
+        EXPECT_EQ(fromJson, leaves(xml.out.substr(start, xml.out.find("</networkInterface>", start) - start)));
+    }
     AgentRun missing = onDevice({"network", "Network-eth9", "wlan0"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_THAT(missing.err, HasSubstr("Network-eth9: no such interface"));
