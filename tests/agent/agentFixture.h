@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include <csignal>
 #include <cstdlib>
@@ -16,17 +19,42 @@
 #include <utility>
 #include <vector>
 
+#include "host/host.h"
+#include "host/registry/registry.h"
 #include "sim/sim.h"
 #include "tests/agent/shellScan.h"
 #include "tests/support/support.h"
 
 namespace e2e {
 
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
+using Json = nlohmann::json;
+using Words = std::vector<std::string>;
+
+inline std::string joined(const Words &words) {
+    std::string text;
+    for (const std::string &word : words) {
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
+}
+
 struct AgentRun {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
+
+// The agent's standard output as one JSON document; null when it is not.
+inline nlohmann::json parsed(const AgentRun &run) {
+    nlohmann::json value = nlohmann::json::parse(run.out, nullptr, false);
+    EXPECT_FALSE(value.is_discarded()) << "not JSON: " << run.out << run.err;
+    return value.is_discarded() ? nlohmann::json() : value;
+}
 
 class AgentEndToEnd : public ::testing::Test {
 protected:
@@ -136,9 +164,53 @@ protected:
         return std::string(IXO_SOURCE_DIR) + "/samples/" + name;
     }
 
-    void initDevice() {
-        AgentRun init = agent({"sim-init", device});
+    // A run on this test's device.
+    AgentRun onDevice(Words words) {
+        words.insert(words.begin(), {"--device-root", device});
+        return agent(words);
+    }
+
+    void initDevice(Words options = {}) {
+        options.insert(options.begin(), "sim-init");
+        options.push_back(device);
+        AgentRun init = agent(options);
         ASSERT_EQ(init.exitCode, 0) << init.err;
+    }
+
+    // A command file in the test's directory.
+    std::string commandFile(const std::string &name, const std::string &parameters) {
+        std::string path = work + "/" + name + std::to_string(++files) + ".xml";
+        support::writeFile(path, "<command name=\"" + name + "\"><parameters>" + parameters +
+                                     "</parameters></command>\n");
+        return path;
+    }
+
+    // An executeOnDevice command file for deviceCommand, without the
+    // parameter omit.
+    std::string execute(const std::string &deviceCommand, const std::string &omit = "") {
+        std::string parameters;
+        for (const auto &[name, value] :
+             {std::pair<std::string, std::string>{"deviceCommand", deviceCommand},
+              {"executeLocation", ""},
+              {"sendStdout", "true"},
+              {"sendStderr", "true"},
+              {"needWritableFilesystem", "false"}}) {
+            if (name != omit) {
+                parameters += "<" + name + ">" + support::xmlText(value) + "</" + name + ">";
+            }
+        }
+        return commandFile("executeOnDevice", parameters);
+    }
+
+    // Stores a value in a registry of the device, as the device itself would.
+    void setOnDevice(const std::string &file, const std::string &section, const std::string &key,
+                     const std::string &value) {
+        std::string error;
+        std::string testRoot = agent::deviceRoot();
+        agent::setDeviceRoot(device);
+        bool stored = agent::registrySet(file, section, key, value, &error);
+        agent::setDeviceRoot(testRoot);
+        ASSERT_TRUE(stored) << error;
     }
 
     std::string work;
@@ -147,6 +219,7 @@ protected:
     std::vector<std::pair<std::string, std::string>> environment;
     // The largest file the agent may write, in bytes; -1 for no limit.
     long fileSizeLimit = -1;
+    int files = 0;
 };
 
 }  // namespace e2e

@@ -1,60 +1,32 @@
 // ixoAgent's command line as a new user meets it: --help everywhere, typing
-// errors, wrong files, values that begin with "-", and values that are not
-// there.
+// errors, wrong files, values that begin with "-", values that are not there,
+// and the simulated devices sim-init builds.
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
-#include "sim/sim.h"
+#include "sim/nicModels.h"
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
-using ::testing::Not;
-using ::testing::StartsWith;
 
+namespace e2e {
 namespace {
 
-using e2e::AgentEndToEnd;
-using e2e::AgentRun;
-using Words = std::vector<std::string>;
-
-std::string joined(const Words &words) {
-    std::string text;
-    for (const std::string &word : words) {
-        text += (text.empty() ? "" : " ") + word;
-    }
-    return text;
-}
-
-size_t lines(const std::string &text) { return std::count(text.begin(), text.end(), '\n'); }
-
 TEST_F(AgentEndToEnd, EveryCommandAnswersHelpAndDoesNothingElse) {
-    const std::vector<Words> commands = {
-        {},           {"sim-init"},         {"commands"},           {"run"},
-        {"pending"},  {"resume"},           {"settings"},           {"settings", "get"},
-        {"settings", "set"}, {"settings", "lum"}, {"registry", "get"}, {"registry", "set"},
-        {"network"},  {"eeprom"},           {"eeprom", "set-cmos"}, {"inventory"},
-    };
-    for (const Words &command : commands) {
-        for (const char *flag : {"--help", "-h"}) {
-            Words words = command;
-            words.push_back(flag);
-            AgentRun run = agent(words);
-            std::string name = command.empty() ? "ixoAgent" : "ixoAgent " + joined(command);
-            EXPECT_EQ(run.exitCode, 0) << name << " " << flag << ": " << run.err;
-            EXPECT_THAT(run.out, StartsWith("usage: " + name + " [OPTIONS]")) << flag;
-            EXPECT_THAT(run.err, IsEmpty()) << name << " " << flag;
-        }
+    // Those that would change something or build a device; every command's
+    // help text itself is the manual page check's.
+    const std::vector<Words> commands = {{},         {"sim-init"},        {"run"},
+                                         {"resume"}, {"settings", "set"}, {"registry", "set"},
+                                         {"network"}, {"eeprom", "set-cmos"}, {"inventory"}};
+    bool shortFlag = false;
+    for (Words words : commands) {
+        std::string name = words.empty() ? "ixoAgent" : "ixoAgent " + joined(words);
+        words.push_back((shortFlag = !shortFlag) ? "-h" : "--help");
+        AgentRun run = agent(words);
+        EXPECT_EQ(run.exitCode, 0) << joined(words) << ": " << run.err;
+        EXPECT_THAT(run.out, StartsWith("usage: " + name + " [OPTIONS]")) << joined(words);
+        EXPECT_THAT(run.err, IsEmpty()) << joined(words);
     }
     // sim-init built no device called "--help", network looked for no
     // interface on a per-user device built for it.
@@ -74,32 +46,6 @@ TEST_F(AgentEndToEnd, VersionNamesTheAgentAndTheLibraryItLoads) {
     EXPECT_THAT(missing.err, HasSubstr("cannot load " + work + "/missing.so"));
 }
 
-TEST_F(AgentEndToEnd, OptionsStandAnywhereAndDoubleDashEndsThem) {
-    initDevice();
-    struct Case {
-        Words words;
-        std::string out;
-    };
-    const std::vector<Case> cases = {
-        {{"settings", "set", "Mode", "--device-root", device, "--", "-fast lane"}, ""},
-        {{"settings", "get", "Mode", "--device-root", device}, "-fast lane\n"},
-        {{"registry", "set", "--device-root", device, "--", "/home/root/system.conf",
-          "Terminal", "name", "-TC"},
-         ""},
-        {{"registry", "get", "/home/root/system.conf", "Terminal", "name", "--device-root",
-          device},
-         "-TC\n"},
-        {{"eeprom", "set-serial", "--log-level", "1", "--device-root", device, "--", "-AB"},
-         "serial number: took (read back \"-AB\")\n"},
-        {{"commands", "--device-root=" + device, "--log-level", "4"}, "deleteFile\n"},
-    };
-    for (const Case &one : cases) {
-        AgentRun run = agent(one.words);
-        EXPECT_EQ(run.exitCode, 0) << joined(one.words) << ": " << run.err;
-        EXPECT_THAT(run.out, HasSubstr(one.out)) << joined(one.words);
-    }
-}
-
 TEST_F(AgentEndToEnd, WrongCommandLinesAreRefusedBeforeAnythingHappens) {
     std::string fifo = work + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -116,22 +62,27 @@ TEST_F(AgentEndToEnd, WrongCommandLinesAreRefusedBeforeAnythingHappens) {
         {{"--log-level", "loud", "commands"}, "--log-level"},
         {{"registry", "get", "/tmp/system.conf", "IxoSettings"}, "KEY is required"},
         {{"settings"}, "(see 'ixoAgent settings --help')"},
-        {{"inventory", "--xml", "all"}, "all"},
+        {{"inventory", "--xml", "all"}, "(see 'ixoAgent inventory --help')"},
+        {{"inventory", "--json", "--xml"}, "--xml"},
         {{"eeprom", "set-key", "zz"}, "not 'zz'"},
         {{"eeprom", "set-cmos", work}, work + ": is a directory"},
         {{"eeprom", "set-cmos", fifo}, fifo + ": is not a regular file"},
         {{"eeprom", "set-cmos", work + "/absent"}, work + "/absent: cannot open"},
         {{"--download-password-file", work, "commands"}, work + ": is a directory"},
-        {{"sim-init", "--nic", "e1000", other}, "e1000"},
-        {{"sim-init", "--platform", "Quasar", other}, "Quasar"},
+        {{"sim-init", "--nic", "e1000", other}, "--nic: e1000 not in {rhine,velocity,realtek,jmicron}"},
+        {{"sim-init", other, "--nic"}, "see 'ixoAgent sim-init --help'"},
+        {{"sim-init", "--nic", "rhine", "--nic", "velocity", other}, "--nic"},
+        {{"sim-init", "--platform", "Quasar", other}, "--platform: Quasar not in {Zinth,"},
         {{"--real-device", "--device-root", device, "commands"}, "exclude each other"},
+        {{"--device-root", work, "commands"}, "is no simulated device"},
+        {{"--library", work + "/missing.so", "commands"}, "cannot load"},
     };
     for (const Case &one : cases) {
         AgentRun run = agent(one.words);
         EXPECT_EQ(run.exitCode, 2) << joined(one.words);
         EXPECT_THAT(run.err, StartsWith("ixoAgent: ")) << joined(one.words);
         EXPECT_THAT(run.err, HasSubstr(one.reason)) << joined(one.words);
-        EXPECT_EQ(lines(run.err), 1u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_THAT(run.out, IsEmpty()) << joined(one.words);
     }
     EXPECT_FALSE(support::exists(device));
@@ -139,8 +90,11 @@ TEST_F(AgentEndToEnd, WrongCommandLinesAreRefusedBeforeAnythingHappens) {
     EXPECT_FALSE(support::exists(work + "/home")) << "the per-user device was built";
 }
 
-TEST_F(AgentEndToEnd, AbsentValuesFailWhileEmptyOnesPrint) {
+// Options stand anywhere (here after the command and its values), and "--"
+// ends them.
+TEST_F(AgentEndToEnd, SettingsAndRegistryValuesAreReadAndWritten) {
     initDevice();
+    std::string before = support::readFile(device + "/home/root/system.conf");
     struct Case {
         Words words;
         int exitCode;
@@ -148,12 +102,18 @@ TEST_F(AgentEndToEnd, AbsentValuesFailWhileEmptyOnesPrint) {
         std::string err;
     };
     const std::vector<Case> cases = {
+        {{"settings", "set", "Mode", "--", "-fast lane"}, 0, "", ""},
+        {{"settings", "set", "Mode", std::string(1001, 'x')}, 1, "", "was not stored"},
+        {{"settings", "get", "Mode"}, 0, "-fast lane\n", ""},
         {{"settings", "get", "PendingResponse"}, 0, "\n", ""},
         {{"settings", "get", "Nope"}, 1, "", "/tmp/system.conf: no such key 'Nope'"},
+        {{"settings", "lum", "ServerPort"}, 0, "9080\n", ""},
         {{"settings", "lum", "Nope"}, 1, "", "no such key 'Nope' in section [lumsettings]"},
         {{"registry", "get", "/tmp/system.conf", "IxoSettings", "PendingResponse"}, 0, "\n", ""},
-        {{"registry", "get", "/tmp/system.conf", "IxoSettings", "Nope"}, 1, "", "no such key"},
         {{"registry", "get", "/tmp/system.conf", "Nope", "x"}, 1, "", "no such section [Nope]"},
+        {{"registry", "get", "/no/such/dir/r.conf", "A", "b"}, 1, "", "cannot open registry"},
+        {{"registry", "set", "--", "/home/root/system.conf", "Terminal", "name", "-TC"}, 0, "", ""},
+        {{"registry", "get", "/home/root/system.conf", "Terminal", "name"}, 0, "-TC\n", ""},
         {{"registry", "get", "/etc/none.ini", "A", "b"}, 1, "", "/etc/none.ini: no such file"},
         {{"registry", "set", "/etc/none.ini", "A", "b", "c"}, 1, "", "no such file (--create"},
         {{"registry", "get", "/etc/none.ini", "A", "b"}, 1, "", "/etc/none.ini: no such file"},
@@ -161,19 +121,39 @@ TEST_F(AgentEndToEnd, AbsentValuesFailWhileEmptyOnesPrint) {
         {{"registry", "get", "/etc/none.ini", "A", "b"}, 0, "c\n", ""},
     };
     for (const Case &one : cases) {
-        Words words = {"--device-root", device};
-        words.insert(words.end(), one.words.begin(), one.words.end());
+        Words words = one.words;
+        words.insert(std::find(words.begin(), words.end(), "--"), {"--device-root", device});
         AgentRun run = agent(words);
         EXPECT_EQ(run.exitCode, one.exitCode) << joined(one.words) << ": " << run.err;
         EXPECT_EQ(run.out, one.out) << joined(one.words);
         EXPECT_THAT(run.err, HasSubstr(one.err)) << joined(one.words);
     }
+    EXPECT_THAT(support::readFile(device + "/tmp/system.conf"), HasSubstr("\nMode=-fast lane\n"));
+    // Only the line set changed.
+    std::string after = support::readFile(device + "/home/root/system.conf");
+    EXPECT_EQ(after.size(), before.size() + std::string("-TC").size() -
+                                std::string("TC-SIM-0001").size());
+}
+
+TEST_F(AgentEndToEnd, RegistryChangeHookRunsInsideTheDevice) {
+    initDevice();
+    ASSERT_EQ(::mkdir((device + "/etc/registry.d").c_str(), 0755), 0);
+    support::writeFile(device + "/etc/registry.d/changed",
+                       "#!/bin/sh\necho \"changed $1\" >> /var/log/registry-hook.log\n");
+    ASSERT_EQ(::chmod((device + "/etc/registry.d/changed").c_str(), 0755), 0);
+    std::string registry = "/tmp/" + e2e::tainted() + ".conf";
+    AgentRun set = onDevice({"registry", "set", "--create", registry, "DNS", "domainname", "x"});
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    // The path reaches the hook as one argument (and the tear-down's scan
+    // finds it quoted).
+    EXPECT_EQ(support::readFile(device + "/var/log/registry-hook.log"),
+              "changed " + registry + "\n");
 }
 
 TEST_F(AgentEndToEnd, TestModeUsesTheCopiesBesideTheExecutableOrFails) {
     initDevice();
-    AgentRun run = agent({"--device-root", device, "--test-mode", "registry", "get",
-                          "/tmp/system.conf", "Terminal", "name"});
+    AgentRun run = onDevice({"--test-mode", "registry", "get", "/tmp/system.conf", "Terminal",
+                             "name"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "TC-TEST-0001\n");
     EXPECT_TRUE(support::exists(work + "/home/.v6_test_dir/dummy.control"));
@@ -181,7 +161,7 @@ TEST_F(AgentEndToEnd, TestModeUsesTheCopiesBesideTheExecutableOrFails) {
     // No copy can be made under a HOME that lies below a file.
     support::writeFile(work + "/file", "");
     environment = {{"HOME", work + "/file/home"}};
-    AgentRun failed = agent({"--device-root", device, "--test-mode", "settings", "get", "logEnabled"});
+    AgentRun failed = onDevice({"--test-mode", "settings", "get", "logEnabled"});
     EXPECT_EQ(failed.exitCode, 2);
     EXPECT_THAT(failed.err, HasSubstr("--test-mode: the library did not copy"));
     EXPECT_THAT(failed.out, IsEmpty());
@@ -192,12 +172,7 @@ TEST_F(AgentEndToEnd, SimInitOnAFullDiskLeavesNoDevice) {
     AgentRun init = agent({"sim-init", device});
     EXPECT_EQ(init.exitCode, 2);
     EXPECT_THAT(init.err, HasSubstr("cannot build a simulated device in " + device));
-    EXPECT_FALSE(sim::isDevice(device));
     EXPECT_FALSE(support::exists(device));
-    fileSizeLimit = -1;
-    AgentRun later = agent({"--device-root", device, "commands"});
-    EXPECT_EQ(later.exitCode, 2);
-    EXPECT_THAT(later.err, HasSubstr("is no simulated device"));
     // Nothing of the failed build is left beside it either.
     for (const auto &entry : std::filesystem::directory_iterator(work)) {
         EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr("device"))) << entry.path();
@@ -208,18 +183,35 @@ TEST_F(AgentEndToEnd, DeviceWhoseShellCannotStartRunsNoCommand) {
     initDevice();
     support::writeFile(device + "/var/log/old-agent.log", "x");
     ASSERT_EQ(unlink((device + "/bin/sh").c_str()), 0);
-    AgentRun run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
+    AgentRun run = onDevice({"run", sample("deleteFile.xml")});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_THAT(run.err, HasSubstr("the shell of the simulated device in " + device +
                                    " does not start"));
     EXPECT_THAT(run.out, Not(HasSubstr("result:")));
     EXPECT_TRUE(support::exists(device + "/var/log/old-agent.log"));
+}
 
-    // A refresh puts the shell back.
-    ASSERT_EQ(agent({"sim-init", device}).exitCode, 0);
-    run = agent({"--device-root", device, "run", sample("deleteFile.xml")});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_THAT(run.out, HasSubstr("result: 0"));
+TEST_F(AgentEndToEnd, DefaultDeviceIsBuiltOnFirstUseInTheUsersCache) {
+    AgentRun list = agent({"commands"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_THAT(list.out, HasSubstr("deleteFile\n"));
+    EXPECT_TRUE(sim::isDevice(work + "/home/.cache/ixoAgent/device"));
+}
+
+TEST_F(AgentEndToEnd, SimInitBuildsTheControllerAndPlatformAskedForAndARefreshKeepsThem) {
+    AgentRun init = agent({"sim-init", device, "--nic", "velocity", "--platform", "Tavorin"});
+    EXPECT_THAT(init.out, HasSubstr("simulated thin client ready in " + device +
+                                    ", network controller velocity, platform Tavorin"));
+    std::vector<uint8_t> image = sim::nicEeprom(device);
+    ASSERT_EQ(image.size(), 128u);
+    image[44] ^= 0xFF;
+    std::string error;
+    ASSERT_TRUE(sim::setNicEeprom(device, image, &error)) << error;
+    ASSERT_EQ(onDevice({"sim-init"}).exitCode, 0);
+    EXPECT_EQ(sim::nicFamily(device), "velocity");
+    EXPECT_EQ(sim::platformOf(device), "Tavorin");
+    EXPECT_EQ(sim::nicEeprom(device), image);
 }
 
 }  // namespace
+}  // namespace e2e

@@ -5,20 +5,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <fstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "tests/agent/agentFixture.h"
-#include "tests/support/support.h"
 
+namespace e2e {
 namespace {
 
-using e2e::AgentEndToEnd;
 using Clock = std::chrono::steady_clock;
 
 std::vector<pid_t> childrenOf(pid_t pid) {
@@ -57,13 +52,11 @@ private:
 TEST_F(AgentEndToEnd, KilledAgentLeavesNoLockScreenBehind) {
     initDevice();
     // The command lasts as long as the agent, the parent of its shell.
-    std::string command = work + "/locked.xml";
-    support::writeFile(command,
-                       "<command name=\"executeOnDevice\"><parameters><deviceCommand>while kill "
-                       "-0 $PPID; do sleep 1; done</deviceCommand><sendStdout>false</sendStdout>"
-                       "<sendStderr>false</sendStderr><needWritableFilesystem>false"
-                       "</needWritableFilesystem><executeLocation></executeLocation><lockoutUser>"
-                       "true</lockoutUser></parameters></command>\n");
+    std::string command = commandFile(
+        "executeOnDevice", "<deviceCommand>while kill -0 $PPID; do sleep 1; done</deviceCommand>"
+                           "<sendStdout>false</sendStdout><sendStderr>false</sendStderr>"
+                           "<needWritableFilesystem>false</needWritableFilesystem>"
+                           "<executeLocation></executeLocation><lockoutUser>true</lockoutUser>");
     pid_t agentPid = startAgent({"--device-root", device, "run", command});
     ASSERT_GT(agentPid, 0);
 
@@ -102,3 +95,4 @@ TEST_F(AgentEndToEnd, KilledAgentLeavesNoLockScreenBehind) {
 }
 
 }  // namespace
+}  // namespace e2e
