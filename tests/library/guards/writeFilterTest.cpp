@@ -56,22 +56,21 @@ TEST_F(WriteFilterTest, PathsAnswerForTheMountTheyLieOn) {
     ASSERT_TRUE(sim::setMountOptions(root, "/home", "rw,errors=remount-ro"));
     EXPECT_EQ(ixoIsWritable("/home/root/file"), 1);
     EXPECT_EQ(ixoInitWriteFilterFunctions(), 0);
-}
 
-TEST_F(WriteFilterTest, UndeterminableStateCountsAsWritable) {
-    EXPECT_EQ(ixoIsWritable("a/b"), 1);
-    EXPECT_EQ(hasWriteFilter("relative"), 0);
-
-    // A known mount point missing from the table.
+    // What cannot be determined counts as writable: a known mount point
+    // missing from the table, or no table at all.
     support::writeFile(hostPath("/proc/mounts"), "/dev/sda1 / ext2 ro 0 0\n");
     EXPECT_EQ(ixoIsWritable("/temp/x"), 1);
-
-    // No mount table at all.
     ASSERT_EQ(std::remove(hostPath("/proc/mounts").c_str()), 0);
     EXPECT_EQ(ixoIsWritable("/tmp/x"), 1);
 }
 
-TEST_F(WriteFilterTest, LiftingAndRestoringRunTheSwitchesEvenWhenAlreadyInThatState) {
+// The switches run even when the filter is already in their state; a path
+// without filter runs nothing.
+TEST_F(WriteFilterTest, SwitchesRunForFilteredPathsAndReportTheirFailure) {
+    EXPECT_EQ(clearingMessage(ixoMakeWritable, "/home/root/x"), -1);
+    EXPECT_EQ(makeWriteProtected("/temp/x"), -1);
+    EXPECT_THAT(sim::recordedLines(), IsEmpty());
     EXPECT_EQ(makeWritable("/etc/x"), 0);
     EXPECT_EQ(sim::mountOptions(root, "/"), "rw,noatime");
     EXPECT_EQ(clearingMessage(ixoMakeWritable, "/etc/x"), 0);
@@ -79,9 +78,7 @@ TEST_F(WriteFilterTest, LiftingAndRestoringRunTheSwitchesEvenWhenAlreadyInThatSt
     EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
     EXPECT_THAT(sim::recordedLines(),
                 ElementsAre("sudo su -c \"rw\"", "sudo su -c \"rw\"", "sudo su -c \"ro\""));
-}
 
-TEST_F(WriteFilterTest, FailingSwitchesAreReported) {
     sim::setKnob(root, "rw.exit", "1");
     sim::setKnob(root, "ro.exit", "1");
     EXPECT_EQ(makeWritable("/x"), -1);
@@ -89,12 +86,6 @@ TEST_F(WriteFilterTest, FailingSwitchesAreReported) {
     EXPECT_EQ(clearingMessage(ixoMakeWritable, "/x"), -1);
     EXPECT_EQ(clearingMessage(ixoMakeReadOnly, "/x"), -1);
     EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
-}
-
-TEST_F(WriteFilterTest, PathsWithoutFilterAreRefusedWithoutRunningAnything) {
-    EXPECT_EQ(clearingMessage(ixoMakeWritable, "/home/root/x"), -1);
-    EXPECT_EQ(makeWriteProtected("/temp/x"), -1);
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
 }
 
 }  // namespace
