@@ -194,37 +194,36 @@ TEST_F(AssetValuesTest, FixedKeysOfTheMakersMClassWhenTheEepromCannotBeRead) {
     }
 }
 
-TEST_F(AssetValuesTest, FailedTransfersLeaveBuffersAndReportTheirMessages) {
-    removeController();
-    std::strcpy(record.serialNumber, "KEEP");
-    std::strcpy(record.securityKey, "KEEPKEY");
-    EXPECT_EQ(getEpromAssets(&record), -1);
-    EXPECT_STREQ(record.serialNumber, "KEEP");
-    EXPECT_STREQ(record.securityKey, "KEEPKEY");
-
-    char serial[12];
-    std::memset(serial, '#', sizeof serial);
-    EXPECT_EQ(returnSerialNumber(serial), -1);
-    EXPECT_EQ(std::string(serial, 12), std::string(12, '#'));
-    unsigned char block[IXO_CMOS_READ_SIZE] = {7};
-    EXPECT_EQ(returnCMOSValue(block), -1);
-    EXPECT_EQ(block[0], 7);
-    EXPECT_EQ(updateCMOSValue(block), -1);
-    EXPECT_EQ(updateSecurityKey(1), -1);
-
-    std::strcpy(record.serialNumber, "SN123456789");
-    std::strcpy(record.securityKey, "12345678");
-    EXPECT_EQ(setEpromAssets(&record), -1);
-    EXPECT_STREQ(record.securityKey, "12345678");
-}
-
-TEST_F(AssetValuesTest, NoIoPrivilegeIsAFailedTransfer) {
-    useController("rhine");
-    sim::failIopl(true);
-    EXPECT_EQ(getEpromAssets(&record), -1);
-    EXPECT_EQ(updateSecurityKey(5), -1);
+// No controller, or no I/O privilege to reach it: every transfer fails and
+// leaves the caller's buffers.
+TEST_F(AssetValuesTest, FailedTransfersLeaveTheBuffers) {
+    for (bool privilege : {true, false}) {
+        SCOPED_TRACE(privilege ? "no controller" : "no I/O privilege");
+        if (privilege) {
+            removeController();
+        } else {
+            useController("rhine");
+        }
+        sim::failIopl(!privilege);
+        std::strcpy(record.serialNumber, "SN123456789");
+        std::strcpy(record.securityKey, "12345678");
+        EXPECT_EQ(getEpromAssets(&record), -1);
+        EXPECT_EQ(setEpromAssets(&record), -1);
+        EXPECT_STREQ(record.serialNumber, "SN123456789");
+        EXPECT_STREQ(record.securityKey, "12345678");
+        char serial[12];
+        std::memset(serial, '#', sizeof serial);
+        EXPECT_EQ(returnSerialNumber(serial), -1);
+        EXPECT_EQ(std::string(serial, 12), std::string(12, '#'));
+        unsigned char block[IXO_CMOS_READ_SIZE] = {7};
+        EXPECT_EQ(returnCMOSValue(block), -1);
+        EXPECT_EQ(block[0], 7);
+        EXPECT_EQ(updateCMOSValue(block), -1);
+        EXPECT_EQ(updateSecurityKey(1), -1);
+    }
     sim::failIopl(false);
     EXPECT_EQ(getEpromAssets(&record), 0);
+    EXPECT_EQ(sim::nicStats().eepromWrites, 0u);
 }
 
 }  // namespace

@@ -96,23 +96,20 @@ TEST_F(IdentificationTest, CiscoIsFoundInTheOemStringsThroughAPrivateCapture) {
 }
 
 TEST_F(IdentificationTest, FixedDriveNameIsTheFirstWord) {
-    writeDeviceFile("/tmp/FixedDevice", "  \n\thdc  sda\n");
-    fixedDrive();
-    EXPECT_STREQ(fixedDriveName, "hdc");
-
-    writeDeviceFile("/tmp/FixedDevice", std::string(300, 'x'));
-    fixedDrive();
-    EXPECT_EQ(std::string(fixedDriveName), std::string(127, 'x'));
-
+    const std::pair<std::string, std::string> cases[] = {
+        {"  \n\thdc  sda\n", "hdc"}, {std::string(300, 'x'), std::string(127, 'x')}, {"", ""}};
+    for (const auto &[content, name] : cases) {
+        writeDeviceFile("/tmp/FixedDevice", content);
+        fixedDrive();
+        EXPECT_EQ(std::string(fixedDriveName), name);
+    }
     removeDeviceFile("/tmp/FixedDevice");
-    fixedDrive();
-    EXPECT_STREQ(fixedDriveName, "");
-
-    writeDeviceFile("/tmp/FixedDevice", "");
     fixedDrive();
     EXPECT_STREQ(fixedDriveName, "");
 }
 
+// Type 0 also when no drive is named, the named one is missing, or its
+// first sector is cut short; an empty name must not open /dev itself.
 TEST_F(IdentificationTest, PlatformTypeFromTheFixedDrivesPartitionTable) {
     const std::tuple<uint8_t, uint8_t, int> cases[] = {
         {0x52, 0x07, 1}, {0x52, 0x0B, 2}, {0x52, 0x83, 2}, {0x52, 0x0C, 0},
@@ -128,19 +125,13 @@ TEST_F(IdentificationTest, PlatformTypeFromTheFixedDrivesPartitionTable) {
         writeDrive("/dev/hdb", entries);
         EXPECT_EQ(getPlatformType(), expected) << std::hex << int(first) << " " << int(second);
     }
-}
-
-TEST_F(IdentificationTest, PlatformTypeIsZeroWhenTheDriveCannotBeRead) {
-    removeDeviceFile("/tmp/FixedDevice");
-    EXPECT_EQ(getPlatformType(), 0);
-    writeDeviceFile("/tmp/FixedDevice", "sdq\n");
-    EXPECT_EQ(getPlatformType(), 0);
-    // An empty name must not open /dev itself.
-    writeDeviceFile("/tmp/FixedDevice", "");
-    EXPECT_EQ(getPlatformType(), 0);
-
-    writeDeviceFile("/tmp/FixedDevice", "sdq\n");
+    for (const char *name : {"", "sdq\n"}) {
+        writeDeviceFile("/tmp/FixedDevice", name);
+        EXPECT_EQ(getPlatformType(), 0) << name;
+    }
     writeDeviceFile("/dev/sdq", std::string(300, '\0'));
+    EXPECT_EQ(getPlatformType(), 0);
+    removeDeviceFile("/tmp/FixedDevice");
     EXPECT_EQ(getPlatformType(), 0);
 }
 

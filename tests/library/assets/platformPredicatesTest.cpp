@@ -70,18 +70,18 @@ TEST(PlatformPredicateTest, EachAcceptsExactlyItsValues) {
     }
 }
 
+// Image in bits 8-15, hardware in bits 0-7: the 64-bit images, the WES 7 P
+// image on two designs only, and four designs whatever their image.
 TEST(PlatformPredicateTest, SixtyFourBitDesigns) {
-    for (int code = 0; code <= 0xFFFF; ++code) {
-        int image = code >> 8;
-        int hardware = code & 0xFF;
-        bool expected = image == 0x15 || image == 0x11 ||
-                        (image == 0x0E && (hardware == 0x36 || hardware == 0x33)) ||
-                        hardware == 0x37 || hardware == 0x39 || hardware == 0x3B ||
-                        hardware == 0x3C;
-        uint32_t upper = kUppers[static_cast<size_t>(code) % std::size(kUppers)];
-        ASSERT_EQ(isThis64BitArch(static_cast<int>(static_cast<uint32_t>(code) | upper)),
-                  expected ? 1 : 0)
-            << std::hex << code << " upper " << upper;
+    const std::pair<uint32_t, int> cases[] = {
+        {0x1500, 1}, {0x1100, 1}, {0x0E36, 1}, {0x0E33, 1}, {0x0E35, 0}, {0x0A36, 0},
+        {0x0F33, 0}, {0x0037, 1}, {0x0B39, 1}, {0x0E3B, 1}, {0x113C, 1}, {0x1038, 0},
+        {0x1600, 0}, {0x360E, 0}, {0x0000, 0}, {0x0D0E, 0}};
+    for (const auto &[code, expected] : cases) {
+        for (uint32_t upper : kUppers) {
+            EXPECT_EQ(isThis64BitArch(static_cast<int>(code | upper)), expected)
+                << std::hex << code << " upper " << upper;
+        }
     }
 }
 

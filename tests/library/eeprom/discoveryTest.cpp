@@ -20,9 +20,8 @@ using eepromtest::Record;
 class DiscoveryTest : public eepromtest::EepromTest {
 protected:
     pcidev_row *scan() {
-        testing::internal::CaptureStdout();
-        pcidev_row *row = scan_proc_bus_pci();
-        printed = testing::internal::GetCapturedStdout();
+        pcidev_row *row = nullptr;
+        privileged([&] { return row = scan_proc_bus_pci(), 0; });
         return row;
     }
 };
@@ -33,8 +32,10 @@ TEST_F(DiscoveryTest, ScanFindsTheControllerAndItsIoBase) {
         std::string list;
         int row;  // -1: none found
         unsigned short ioAddr;
-        const char *printed;
+        std::string printed;
+        bool debug = false;
     };
+    const std::string first = pciLine(0x11060601, 0), rhine = pciLine(0x11063065, 0xe001);
     const Case cases[] = {
         {"SMC named by the first of its two rows",
          otherDevices() + pciLine(0x11131211, 0x0000e401, "8139too"), 3, 0xe400,
@@ -53,11 +54,17 @@ TEST_F(DiscoveryTest, ScanFindsTheControllerAndItsIoBase) {
          0xd800, "Found a VIA Technologies adapter at 0xd800.\n"},
         {"line without a number ends the scan",
          pciLine(0x11060601, 0) + "no numbers here\n" + pciLine(0x11063065, 0xe001), -1, 0, ""},
-        {"empty line ends the scan", "\n" + pciLine(0x11063065, 0xe001), -1, 0, ""},
+        {"empty line ends the scan", "\n" + rhine, -1, 0, ""},
+        {"debug echoes every line up to the match", first + rhine + pciLine(0x11063038, 0xe401),
+         6, 0xe000,
+         " Parsing line -- " + first + " \n Parsing line -- " + rhine +
+             " \nFound a VIA Technologies adapter at 0xe000.\n",
+         true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         writePciList(c.list);
+        debug = c.debug;
         pcidev_row *row = scan();
         EXPECT_EQ(printed, c.printed);
         if (c.row < 0) {
@@ -67,16 +74,6 @@ TEST_F(DiscoveryTest, ScanFindsTheControllerAndItsIoBase) {
             EXPECT_EQ(row->io_addr, c.ioAddr);
         }
     }
-}
-
-TEST_F(DiscoveryTest, DebugEchoesEveryLineUpToTheMatch) {
-    std::string first = pciLine(0x11060601, 0);
-    std::string match = pciLine(0x11063065, 0xe001, "via-rhine");
-    writePciList(first + match + pciLine(0x11063038, 0xe401, "uhci_hcd"));
-    debug = 1;
-    ASSERT_EQ(scan(), &pcidev_tbl[6]);
-    EXPECT_EQ(printed, " Parsing line -- " + first + " \n" + " Parsing line -- " + match + " \n" +
-                           "Found a VIA Technologies adapter at 0xe000.\n");
 }
 
 TEST_F(DiscoveryTest, TransfersFailBeforeAnyControllerOperation) {

@@ -40,9 +40,6 @@ struct Record {
     explicit Record(unsigned char mask = 0) : bytes{mask} {}
     unsigned char *data() { return bytes; }
     unsigned char *slot(int index) { return bytes + EEPROM_ASSET_SLOT(index); }
-    std::vector<uint8_t> slotBytes(int index, size_t count) {
-        return std::vector<uint8_t>(slot(index), slot(index) + count);
-    }
     bool slotsAreZero(std::initializer_list<int> indexes) {
         const int size = EEPROM_ASSET_SLOT_SIZE;
         return std::all_of(indexes.begin(), indexes.end(), [this](int index) {
@@ -54,20 +51,6 @@ struct Record {
 
 inline std::vector<uint8_t> bytesOf(const uint8_t *image, size_t first, size_t count) {
     return std::vector<uint8_t>(image + first, image + first + count);
-}
-
-// Runs a transfer (readEepromAssetValues or writeEepromAssetValues) with
-// what it prints captured. On the device a port access below I/O privilege
-// level 3 faults, so a transfer must make none.
-inline int capturedTransfer(int (*operation)(unsigned char *), Record &record,
-                            std::string *printed) {
-    unsigned long unprivileged = sim::unprivilegedAccesses();
-    testing::internal::CaptureStdout();
-    int result = operation(record.data());
-    *printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(sim::unprivilegedAccesses(), unprivileged)
-        << "the transfer touched a port below I/O privilege level 3";
-    return result;
 }
 
 // A simulated device with the test's PCI list or controller; debug back at 0
@@ -94,8 +77,19 @@ protected:
         ASSERT_NE(row, nullptr);
         ioBase = row->io_addr;
     }
+    // Runs an operation with what it prints captured in printed. On the
+    // device a port access below I/O privilege level 3 faults: it makes none.
+    template <typename Operation>
+    int privileged(Operation operation) {
+        unsigned long unprivileged = sim::unprivilegedAccesses();
+        testing::internal::CaptureStdout();
+        int result = operation();
+        printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(sim::unprivilegedAccesses(), unprivileged) << "a port below privilege level 3";
+        return result;
+    }
     int transfer(int (*operation)(unsigned char *), Record &record) {
-        return capturedTransfer(operation, record, &printed);
+        return privileged([&] { return operation(record.data()); });
     }
 
     std::vector<uint8_t> factory;

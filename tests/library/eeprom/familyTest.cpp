@@ -105,16 +105,11 @@ protected:
         return eeprom;
     }
     Image contents() const { return bytesOf(eeprom_contents, 0, EEPROM_IMAGE_SIZE); }
-    // ixoReadEepromImage or ixoWriteEepromImage; on the device a port access
-    // below I/O privilege level 3 faults.
     int wholeImage(bool write, Image &image, int size = EEPROM_IMAGE_SIZE) {
-        unsigned long unprivileged = sim::unprivilegedAccesses();
-        testing::internal::CaptureStdout();
-        int result = write ? ixoWriteEepromImage(image.data(), size)
-                           : ixoReadEepromImage(image.data(), size);
-        testing::internal::GetCapturedStdout();
-        EXPECT_EQ(sim::unprivilegedAccesses(), unprivileged);
-        return result;
+        return privileged([&] {
+            return write ? ixoWriteEepromImage(image.data(), size)
+                         : ixoReadEepromImage(image.data(), size);
+        });
     }
 };
 
@@ -127,7 +122,7 @@ TEST_P(FamilyTest, ReadHandsOutWhatTheEepromHoldsAndTheFamilyIsReported) {
     for (const Value &value : family.values) {
         SCOPED_TRACE(value.slot);
         served.insert(value.slot);
-        EXPECT_EQ(record.slotBytes(value.slot, value.readBytes),
+        EXPECT_EQ(bytesOf(record.slot(value.slot), 0, value.readBytes),
                   bytesOf(seen(factory).data(), value.readOffset, value.readBytes));
         EXPECT_EQ(record.slot(value.slot)[value.readBytes], 0);
     }
