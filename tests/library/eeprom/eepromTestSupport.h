@@ -91,6 +91,13 @@ protected:
     int transfer(int (*operation)(unsigned char *), Record &record) {
         return privileged([&] { return operation(record.data()); });
     }
+    // ixoReadEepromImage or ixoWriteEepromImage.
+    int wholeImage(bool write, std::vector<uint8_t> &image, int size = EEPROM_IMAGE_SIZE) {
+        return privileged([&] {
+            return write ? ixoWriteEepromImage(image.data(), size)
+                         : ixoReadEepromImage(image.data(), size);
+        });
+    }
 
     std::vector<uint8_t> factory;
     unsigned short ioBase = 0;
