@@ -104,13 +104,9 @@ protected:
     std::string printed;
 };
 
-// The word sum over an image's words first to last, as the layouts define it.
-inline unsigned int wordSum(const uint8_t *image, int first, int last) {
-    unsigned int sum = 0;
-    for (int word = first; word <= last; ++word) {
-        sum += image[2 * word] | (image[2 * word + 1] << 8);
-    }
-    return sum & 0xFFFF;
+// The little-endian word at an image's word index.
+inline unsigned int wordAt(const uint8_t *image, int word) {
+    return image[2 * word] | image[2 * word + 1] << 8;
 }
 
 }  // namespace eepromtest
