@@ -1,5 +1,7 @@
 // Outside text put into device command lines reaches the program as one
 // argument, byte for byte, also through sudo su -c "...".
+// The seam a host uses to point the library at a device: the root as given,
+// without a trailing slash, and none for the real device.
 #include <sys/stat.h>
 
 #include <gmock/gmock.h>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "device/device.h"
+#include "ixo/seams.h"
 #include "sim/sim.h"
 #include "tests/support/support.h"
 
@@ -50,6 +53,19 @@ TEST_F(CommandLineTest, QuotedTextIsOneArgumentThroughTheShellAndThroughSudoSu) 
         }
     }
     EXPECT_FALSE(support::exists(hostPath("/tmp/pwned")));
+}
+
+using SeamsTest = support::SimDeviceTest;
+
+TEST_F(SeamsTest, DeviceRootIsNormalised) {
+    ixoSetDeviceRoot("/srv/device/");
+    EXPECT_STREQ(ixoGetDeviceRoot(), "/srv/device");
+    ixoSetDeviceRoot("/");
+    EXPECT_STREQ(ixoGetDeviceRoot(), "");
+    ixoSetDeviceRoot(nullptr);
+    EXPECT_STREQ(ixoGetDeviceRoot(), "");
+    ixoSetDeviceRoot(root.c_str());
+    EXPECT_EQ(ixoGetDeviceRoot(), root);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/rootedPath.h"
@@ -123,15 +124,6 @@ struct Case {
     Answer kept;
 };
 
-const char *nameOf(Resolution how) {
-    switch (how) {
-        case Resolution::ComponentWalk: return "walked";
-        case Resolution::KernelFirst: return "kernel first";
-        case Resolution::KernelOnly: return "kernel only";
-    }
-    return "";
-}
-
 TEST_F(DeviceRootTest, LinksAndDotDotResolveInsideTheRootAsChrootSeesThem) {
     const std::vector<Case> cases = {
         {"/tmp/rel-file", {"/etc/target", 0}, {"/tmp/rel-file", 0}},
@@ -166,10 +158,11 @@ TEST_F(DeviceRootTest, LinksAndDotDotResolveInsideTheRootAsChrootSeesThem) {
         for (LastLink last : {LastLink::Followed, LastLink::Kept}) {
             const Answer &answer = last == LastLink::Followed ? c.followed : c.kept;
             Seen chrooted = lookInChroot(root, c.path, last);
-            for (Resolution how :
-                 {Resolution::ComponentWalk, Resolution::KernelFirst, Resolution::KernelOnly}) {
+            for (auto [how, name] : {std::pair{Resolution::ComponentWalk, "walked"},
+                                     std::pair{Resolution::KernelFirst, "kernel first"},
+                                     std::pair{Resolution::KernelOnly, "kernel only"}}) {
                 SCOPED_TRACE(c.path + (last == LastLink::Followed ? " followed, " : " kept, ") +
-                             nameOf(how));
+                             name);
                 if (how == Resolution::KernelOnly && !kernelResolves) {
                     continue;
                 }

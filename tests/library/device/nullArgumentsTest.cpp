@@ -23,7 +23,12 @@ using ::testing::IsEmpty;
 
 namespace {
 
-std::string text(int value) { return std::to_string(value); }
+struct Call {
+    const char *text;
+    std::function<long()> run;
+};
+#define CALL(expression) Call{#expression, [&]() -> long { return (expression); }}
+#define VOID(expression) Call{#expression, [&]() -> long { expression; return 0; }}
 
 class NullArgumentsTest : public assets_test::AssetDeviceTest {
 protected:
@@ -42,138 +47,79 @@ TEST_F(NullArgumentsTest, EveryExportedFunctionRefusesANullPointerAndChangesNoth
     unsigned char image[EEPROM_IMAGE_SIZE] = {};
     unsigned char assets[sizeof(EepromAssetRecord)] = {};
     const unsigned short io = 0xE000;
-    int cylinders = -5, heads = -5, sectors = -5;
+    int cylinders = -5, heads = -5, sectors = -5, filter = 7, readOnly = 7;
     uint32_t total = 9;
+    char *message = reinterpret_cast<char *>(&message);
     int registry = p_openReg("/tmp/system.conf");
     ASSERT_NE(registry, 0);
     std::strcpy(record.securityKey, "unchanged");
-    const struct {
-        const char *call;
-        std::function<std::string()> run;
-        std::string refusal;
-    } rows[] = {
-        // Assets and inventory.
-        {"getEpromAssets", [] { return text(getEpromAssets(nullptr)); }, "-1"},
-        {"setEpromAssets", [] { return text(setEpromAssets(nullptr)); }, "-1"},
-        {"returnSerialNumber", [] { return text(returnSerialNumber(nullptr)); }, "-1"},
-        {"returnCMOSValue", [] { return text(returnCMOSValue(nullptr)); }, "-1"},
-        {"updateCMOSValue", [] { return text(updateCMOSValue(nullptr)); }, "-1"},
-        {"getdeviceAsset", [] { return text(getdeviceAsset(nullptr)); }, "-1"},
-        {"getNetworkAsset", [] { return getNetworkAsset(nullptr), std::string("void"); }, "void"},
-        {"getSDFlashAsset", [] { return text(getSDFlashAsset(nullptr)); }, "-1"},
-        {"getIdeAsset", [] { return text(getIdeAsset(nullptr)); }, "-1"},
-        {"getBiosAsset", [] { return text(getBiosAsset(nullptr)); }, "-1"},
-        {"getBiosName", [] { return getBiosName(nullptr, "korvel"), std::string("void"); }, "void"},
-        {"getDiskGeometry path",
-         [&] { return text(getDiskGeometry(nullptr, &cylinders, &heads, &sectors)); }, "-1"},
-        {"getDiskGeometry cylinders",
-         [&] { return text(getDiskGeometry("/dev/sda", nullptr, &heads, &sectors)); }, "-1"},
-        {"getTotalSectorsInDrive", [] { return text(getTotalSectorsInDrive("/dev/sda", nullptr)); },
-         "-1"},
-        {"getPlatformData", [] { return text(getPlatformData(nullptr)); }, "-1"},
-        {"getBiosEepromCmosAsset", [] { return text(getBiosEepromCmosAsset(nullptr)); }, "-1"},
-        {"setPlatformData", [] { return text(setPlatformData(nullptr)); }, "-1"},
-        // No record to add to is no error; no section is.
-        {"getNetworkInterfaceData record",
-         [&] { return text(getNetworkInterfaceData(registry, nullptr, "Network-eth0")); }, "0"},
-        {"getNetworkInterfaceData section",
-         [&] {
-             int result = getNetworkInterfaceData(registry, &record, nullptr);
-             return text(result) + (record.networkList == nullptr ? " none added" : " added");
-         },
-         "-1 none added"},
-        // Guards: no path is not writable and has no filter.
-        {"ixoIsWritable", [] { return text(ixoIsWritable(nullptr)); }, "0"},
-        {"hasWriteFilter", [] { return text(hasWriteFilter(nullptr)); }, "-1"},
-        {"makeWritable", [] { return text(makeWritable(nullptr)); }, "-1"},
-        {"makeWriteProtected", [] { return text(makeWriteProtected(nullptr)); }, "-1"},
-        {"ixoMakeWritable",
-         [] {
-             char *message = reinterpret_cast<char *>(&message);
-             int result = ixoMakeWritable(nullptr, &message);
-             return text(result) + (message == nullptr ? " no message" : " message");
-         },
-         "-1 no message"},
-        {"ixoMakeReadOnly", [] { return text(ixoMakeReadOnly(nullptr, nullptr)); }, "-1"},
-        {"ixoGetWriteFilterStatus path",
-         [] {
-             int filter = 7, readOnly = 7;
-             int result = ixoGetWriteFilterStatus(nullptr, &filter, &readOnly, nullptr);
-             return text(result) + " " + text(filter) + " " + text(readOnly);
-         },
-         "0 -1 1"},
-        {"ixoGetWriteFilterStatus outputs",
-         [] { return text(ixoGetWriteFilterStatus("/", nullptr, nullptr, nullptr)); }, "0"},
-        // Registry and settings.
-        {"p_openReg", [] { return text(p_openReg(nullptr)); }, "0"},
-        {"p_regGet value",
-         [&] { return text(p_regGet(registry, nullptr, "Terminal", "name", "", 1024)); }, "-1"},
-        {"p_regSet section", [&] { return text(p_regSet(registry, nullptr, "k", "v") != 0); }, "1"},
-        {"p_regSet key", [&] { return text(p_regSet(registry, "System", nullptr, "v") != 0); }, "1"},
-        {"ixoGetSavedCommand", [] { return text(ixoGetSavedCommand(nullptr)); }, "-1"},
-        {"ixoGetSavedResponse", [] { return text(ixoGetSavedResponse(nullptr)); }, "-1"},
-        {"getLogSettings", [] { return text(getLogSettings(nullptr, nullptr)); }, "0"},
-        {"getDomainName", [] { return text(getDomainName(nullptr)); }, "-1"},
-        {"findDotsInDomainString", [] { return text(findDotsInDomainString(nullptr)); }, "0"},
-        // EEPROM transfers and their parts.
-        {"ixoEepromController", [] { return text(ixoEepromController(nullptr)); }, "-1"},
-        {"readEepromAssetValues", [] { return text(readEepromAssetValues(nullptr)); }, "-1"},
-        {"writeEepromAssetValues", [] { return text(writeEepromAssetValues(nullptr)); }, "-1"},
-        {"ixoReadEepromImage",
-         [] { return text(ixoReadEepromImage(nullptr, EEPROM_IMAGE_SIZE)); }, "-1"},
-        {"ixoWriteEepromImage",
-         [] { return text(ixoWriteEepromImage(nullptr, EEPROM_IMAGE_SIZE)); }, "-1"},
-        {"calculateByteCheckSum", [] { return text(calculateByteCheckSum(nullptr, 8)); }, "0"},
-        {"calculateWordCheckSum", [] { return text(calculateWordCheckSum(nullptr, 8)); }, "0"},
-        {"dumpEEPROM", [] { return dumpEEPROM(nullptr), std::string("void"); }, "void"},
-        {"VNSvInPortB", [&] { return VNSvInPortB(io, nullptr), std::string("void"); }, "void"},
-        {"VNSvInPortW", [&] { return VNSvInPortW(io, nullptr), std::string("void"); }, "void"},
-        {"VNSvInPortD", [&] { return VNSvInPortD(io, nullptr), std::string("void"); }, "void"},
-        {"SROMvReadAllContents",
-         [&] { return SROMvReadAllContents(io, nullptr), std::string("void"); }, "void"},
-        {"SROMvWriteAllContents",
-         [&] { return SROMvWriteAllContents(io, nullptr), std::string("void"); }, "void"},
-        {"readViaEeprom", [&] { return text(readViaEeprom(io, nullptr)); }, "0"},
-        {"writeViaEeprom image", [&] { return text(writeViaEeprom(io, nullptr, assets)); }, "0"},
-        {"writeViaEeprom record", [&] { return text(writeViaEeprom(io, image, nullptr)); }, "0"},
-        {"readViaEepromVelocity", [&] { return text(readViaEepromVelocity(io, nullptr)); }, "0"},
-        {"writeViaEepromVelocity image",
-         [&] { return text(writeViaEepromVelocity(io, nullptr, assets)); }, "0"},
-        {"writeViaEepromVelocity record",
-         [&] { return text(writeViaEepromVelocity(io, image, nullptr)); }, "0"},
-        {"writeRtlEeprom image", [&] { return text(writeRtlEeprom(io, nullptr, assets)); }, "0"},
-        {"writeRtlEeprom record", [&] { return text(writeRtlEeprom(io, image, nullptr)); }, "0"},
-        {"write_eeprom_jmicron", [] { return text(write_eeprom_jmicron(0x2040, nullptr)); }, "0"},
-        {"readJmicronEeprom", [] { return text(readJmicronEeprom(0x2040, nullptr)); }, "0"},
-        {"writeJmicronEeprom image",
-         [&] { return text(writeJmicronEeprom(0x2040, nullptr, assets)); }, "0"},
-        {"writeJmicronEeprom record",
-         [&] { return text(writeJmicronEeprom(0x2040, image, nullptr)); }, "0"},
-        {"fill*EepromAsset",
-         [&] {
-             for (auto fill : {fillViaEepromAsset, fillRtlEepromAsset, fillJmicronEepromAsset}) {
-                 fill(nullptr, assets);
-                 fill(image, nullptr);
-             }
-             return std::string(assets, assets + sizeof assets) ==
-                            std::string(sizeof assets, '\0')
-                        ? "record untouched"
-                        : "record filled";
-         },
-         "record untouched"},
+    // Voids and the transfers' parts answer 0; no record to add to is no error,
+    // and no path is neither writable nor filtered.
+    const std::vector<std::pair<long, std::vector<Call>>> groups = {
+        {0,
+         {VOID(getNetworkAsset(nullptr)), VOID(getBiosName(nullptr, "korvel")),
+          CALL(getNetworkInterfaceData(registry, nullptr, "Network-eth0")),
+          CALL(ixoIsWritable(nullptr)),
+          CALL(ixoGetWriteFilterStatus(nullptr, &filter, &readOnly, nullptr)),
+          CALL(ixoGetWriteFilterStatus("/", nullptr, nullptr, nullptr)), CALL(p_openReg(nullptr)),
+          CALL(getLogSettings(nullptr, nullptr)), CALL(findDotsInDomainString(nullptr)),
+          CALL(calculateByteCheckSum(nullptr, 8)), CALL(calculateWordCheckSum(nullptr, 8)),
+          VOID(dumpEEPROM(nullptr)), VOID(VNSvInPortB(io, nullptr)), VOID(VNSvInPortW(io, nullptr)),
+          VOID(VNSvInPortD(io, nullptr)), VOID(SROMvReadAllContents(io, nullptr)),
+          VOID(SROMvWriteAllContents(io, nullptr)), CALL(readViaEeprom(io, nullptr)),
+          CALL(writeViaEeprom(io, nullptr, assets)), CALL(writeViaEeprom(io, image, nullptr)),
+          CALL(readViaEepromVelocity(io, nullptr)),
+          CALL(writeViaEepromVelocity(io, nullptr, assets)),
+          CALL(writeViaEepromVelocity(io, image, nullptr)),
+          CALL(writeRtlEeprom(io, nullptr, assets)), CALL(writeRtlEeprom(io, image, nullptr)),
+          CALL(write_eeprom_jmicron(0x2040, nullptr)), CALL(readJmicronEeprom(0x2040, nullptr)),
+          CALL(writeJmicronEeprom(0x2040, nullptr, assets)),
+          CALL(writeJmicronEeprom(0x2040, image, nullptr))}},
+        {-1,
+         {CALL(getEpromAssets(nullptr)), CALL(setEpromAssets(nullptr)),
+          CALL(returnSerialNumber(nullptr)), CALL(returnCMOSValue(nullptr)),
+          CALL(updateCMOSValue(nullptr)), CALL(getdeviceAsset(nullptr)),
+          CALL(getSDFlashAsset(nullptr)), CALL(getIdeAsset(nullptr)), CALL(getBiosAsset(nullptr)),
+          CALL(getDiskGeometry(nullptr, &cylinders, &heads, &sectors)),
+          CALL(getDiskGeometry("/dev/sda", nullptr, &heads, &sectors)),
+          CALL(getTotalSectorsInDrive("/dev/sda", nullptr)), CALL(getPlatformData(nullptr)),
+          CALL(getBiosEepromCmosAsset(nullptr)), CALL(setPlatformData(nullptr)),
+          CALL(getNetworkInterfaceData(registry, &record, nullptr)),
+          CALL(hasWriteFilter(nullptr)), CALL(makeWritable(nullptr)),
+          CALL(makeWriteProtected(nullptr)), CALL(ixoMakeWritable(nullptr, &message)),
+          CALL(ixoMakeReadOnly(nullptr, nullptr)),
+          CALL(p_regGet(registry, nullptr, "Terminal", "name", "", 1024)),
+          CALL(ixoGetSavedCommand(nullptr)), CALL(ixoGetSavedResponse(nullptr)),
+          CALL(getDomainName(nullptr)), CALL(ixoEepromController(nullptr)),
+          CALL(readEepromAssetValues(nullptr)), CALL(writeEepromAssetValues(nullptr)),
+          CALL(ixoReadEepromImage(nullptr, EEPROM_IMAGE_SIZE)),
+          CALL(ixoWriteEepromImage(nullptr, EEPROM_IMAGE_SIZE))}},
+        {1,
+         {CALL(p_regSet(registry, nullptr, "k", "v") != 0),
+          CALL(p_regSet(registry, "System", nullptr, "v") != 0)}},
     };
     const std::vector<uint8_t> eeprom = sim::nicEeprom(root);
     const std::string before = state();
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.call);
-        ::testing::internal::CaptureStdout();
-        std::string answer = row.run();
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-        EXPECT_EQ(answer, row.refusal);
-        EXPECT_THAT(sim::recordedLines(), IsEmpty());
-        EXPECT_EQ(state(), before);
-        EXPECT_EQ(sim::nicEeprom(root), eeprom);
+    for (const auto &[refusal, calls] : groups) {
+        for (const Call &call : calls) {
+            SCOPED_TRACE(call.text);
+            ::testing::internal::CaptureStdout();
+            EXPECT_EQ(call.run(), refusal);
+            EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+            EXPECT_THAT(sim::recordedLines(), IsEmpty());
+            EXPECT_EQ(state(), before);
+            EXPECT_EQ(sim::nicEeprom(root), eeprom);
+        }
     }
+    for (auto fill : {fillViaEepromAsset, fillRtlEepromAsset, fillJmicronEepromAsset}) {
+        fill(nullptr, assets);
+        fill(image, nullptr);
+    }
+    EXPECT_EQ(std::string(assets, assets + sizeof assets), std::string(sizeof assets, '\0'));
+    EXPECT_EQ(record.networkList, nullptr);
+    EXPECT_EQ(message, nullptr);
+    EXPECT_EQ(filter, -1);
+    EXPECT_EQ(readOnly, 1);
     EXPECT_EQ(cylinders, -5);
     EXPECT_EQ(total, 9u);
     EXPECT_EQ(sim::nicStats().eepromWrites, 0u);

@@ -40,9 +40,6 @@ struct Record {
     explicit Record(unsigned char mask = 0) : bytes{mask} {}
     unsigned char *data() { return bytes; }
     unsigned char *slot(int index) { return bytes + EEPROM_ASSET_SLOT(index); }
-    std::vector<uint8_t> slotBytes(int index, size_t count) {
-        return std::vector<uint8_t>(slot(index), slot(index) + count);
-    }
     bool slotsAreZero(std::initializer_list<int> indexes) {
         const int size = EEPROM_ASSET_SLOT_SIZE;
         return std::all_of(indexes.begin(), indexes.end(), [this](int index) {
@@ -54,20 +51,6 @@ struct Record {
 
 inline std::vector<uint8_t> bytesOf(const uint8_t *image, size_t first, size_t count) {
     return std::vector<uint8_t>(image + first, image + first + count);
-}
-
-// Runs a transfer (readEepromAssetValues or writeEepromAssetValues) with
-// what it prints captured. On the device a port access below I/O privilege
-// level 3 faults, so a transfer must make none.
-inline int capturedTransfer(int (*operation)(unsigned char *), Record &record,
-                            std::string *printed) {
-    unsigned long unprivileged = sim::unprivilegedAccesses();
-    testing::internal::CaptureStdout();
-    int result = operation(record.data());
-    *printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(sim::unprivilegedAccesses(), unprivileged)
-        << "the transfer touched a port below I/O privilege level 3";
-    return result;
 }
 
 // A simulated device with the test's PCI list or controller; debug back at 0
@@ -94,8 +77,26 @@ protected:
         ASSERT_NE(row, nullptr);
         ioBase = row->io_addr;
     }
+    // Runs an operation with what it prints captured in printed. On the
+    // device a port access below I/O privilege level 3 faults: it makes none.
+    template <typename Operation>
+    int privileged(Operation operation) {
+        unsigned long unprivileged = sim::unprivilegedAccesses();
+        testing::internal::CaptureStdout();
+        int result = operation();
+        printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(sim::unprivilegedAccesses(), unprivileged) << "a port below privilege level 3";
+        return result;
+    }
     int transfer(int (*operation)(unsigned char *), Record &record) {
-        return capturedTransfer(operation, record, &printed);
+        return privileged([&] { return operation(record.data()); });
+    }
+    // ixoReadEepromImage or ixoWriteEepromImage.
+    int wholeImage(bool write, std::vector<uint8_t> &image, int size = EEPROM_IMAGE_SIZE) {
+        return privileged([&] {
+            return write ? ixoWriteEepromImage(image.data(), size)
+                         : ixoReadEepromImage(image.data(), size);
+        });
     }
 
     std::vector<uint8_t> factory;
@@ -103,13 +104,9 @@ protected:
     std::string printed;
 };
 
-// The word sum over an image's words first to last, as the layouts define it.
-inline unsigned int wordSum(const uint8_t *image, int first, int last) {
-    unsigned int sum = 0;
-    for (int word = first; word <= last; ++word) {
-        sum += image[2 * word] | (image[2 * word + 1] << 8);
-    }
-    return sum & 0xFFFF;
+// The little-endian word at an image's word index.
+inline unsigned int wordAt(const uint8_t *image, int word) {
+    return image[2 * word] | image[2 * word + 1] << 8;
 }
 
 }  // namespace eepromtest

@@ -1,6 +1,8 @@
 // Host name, locale, restarts and asset tags of a configuration, on the
 // simulated device (persistent registry: source ENTERED, name TC-SIM-0001,
 // language en_US.UTF-8).
+// The "setConfiguration" handler: parse, apply, release, inside the optional
+// lockout.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,10 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "ixo/guards.h"
+#include "tests/support/commandTestSupport.h"
 #include "tests/support/platformTestSupport.h"
 
 using ::testing::ElementsAre;
@@ -167,6 +172,48 @@ TEST_F(PlatformConfigTest, AssetTagFileThatCannotBeReplacedFailsTheConfiguration
     // Without tags the directory cannot be removed as the tag file either.
     record = newRecord();
     EXPECT_EQ(apply(), -1);
+}
+
+using commandtest::Outcome;
+
+const char kGoodParameters[] =
+    "<hostName><assignment>entered</assignment><name>TC-LOBBY-07</name></hostName>"
+    "<assetTag><name>location</name><value>Lobby</value></assetTag>";
+
+class SetConfigurationTest : public PlatformTest {
+protected:
+    void TearDown() override {
+        if (userLockedOut()) {
+            endUserLockoutDialog();
+        }
+        PlatformTest::TearDown();
+    }
+
+    Outcome run(const std::string &parameters) {
+        return commandtest::runXml("setConfiguration", parameters);
+    }
+};
+
+// Applied inside the optional lockout, which ends either way; a failed release
+// leaves the result; a configuration that cannot be applied gives class and
+// message.
+TEST_F(SetConfigurationTest, OutcomeIsTheConfigurationsWithOrWithoutLockout) {
+    for (bool lockout : {false, true}) {
+        SCOPED_TRACE(lockout);
+        EXPECT_EQ(run((lockout ? "<lockoutUser>true</lockoutUser>" : "") +
+                      std::string(kGoodParameters)),
+                  Outcome(0));
+        EXPECT_EQ(registryValue(kPersistent, "Terminal", "name"), "TC-LOBBY-07");
+        EXPECT_EQ(userLockedOut(), 0);
+    }
+    agent::failNextPlatformDataRelease();
+    EXPECT_EQ(run(kGoodParameters), Outcome(0));
+    ASSERT_EQ(std::remove(hostPath("/home/root/ixoAssetTags").c_str()), 0);
+    ASSERT_EQ(mkdir(hostPath("/home/root/ixoAssetTags").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(hostPath("/home/root/ixoAssetTags/keep").c_str(), 0755), 0);
+    EXPECT_EQ(run("<lockoutUser>true</lockoutUser>" + std::string(kGoodParameters)),
+              Outcome(-1, "invalid_arguments", "Error while setting configuration"));
+    EXPECT_EQ(userLockedOut(), 0);
 }
 
 }  // namespace
