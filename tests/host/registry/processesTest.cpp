@@ -77,6 +77,12 @@ protected:
     void SetUp() override {
         registrytest::RegistryTest::SetUp();
         ASSERT_EQ(mkdir(hostPath("/temp/crash").c_str(), 0755), 0);
+        savedWait = agent::registryLockWait();
+        agent::setRegistryLockWait(std::chrono::milliseconds(400));
+    }
+    void TearDown() override {
+        agent::setRegistryLockWait(savedWait);
+        registrytest::RegistryTest::TearDown();
     }
 
     std::vector<std::string> listing() const {
@@ -101,7 +107,11 @@ protected:
         ADD_FAILURE() << content;
         return -1;
     }
+
+    std::chrono::milliseconds savedWait{};
 };
+
+class RegistryLock : public RegistryProcesses {};
 
 // Runs in a child: finishes the round a killed writer left half done, then
 // goes on, telling readyFd once it has written a new value.
@@ -134,22 +144,22 @@ TEST_F(RegistryProcesses, ConcurrentWritersLoseNoUpdate) {
     int gate[2];
     ASSERT_EQ(pipe(gate), 0);
     std::vector<pid_t> children;
-    for (const char *prefix : {"a", "b"}) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            char go;
+    for (std::string prefix : {"a", "b"}) {
+        children.push_back(startChild([&](int ready) {
             close(gate[1]);
-            int handle = read(gate[0], &go, 1) == 0 ? reg_open(kRegistry) : 0;
-            for (int i = 0; handle > 0 && i < kEach; ++i) {
+            char go;
+            int handle = reg_open(kRegistry);
+            if (handle <= 0 || write(ready, "!", 1) != 1 || read(gate[0], &go, 1) != 0) {
+                return 2;
+            }
+            for (int i = 0; i < kEach; ++i) {
                 std::string name = prefix + std::to_string(i);
                 if (reg_set(handle, "shared", name.c_str(), name.c_str()) != 0) {
-                    _exit(3);
+                    return 3;
                 }
             }
-            _exit(handle > 0 ? 0 : 2);
-        }
-        children.push_back(child);
+            return 0;
+        }));
     }
     close(gate[0]);
     close(gate[1]);  // both start at once
@@ -189,22 +199,6 @@ TEST_F(RegistryProcesses, KilledWriterLeavesOldOrNewFile) {
     // Each writer finished at least one new value before it was killed.
     EXPECT_GE(checkRounds(head), 40);
 }
-
-class RegistryLock : public registrytest::RegistryTest {
-protected:
-    void SetUp() override {
-        registrytest::RegistryTest::SetUp();
-        savedWait = agent::registryLockWait();
-        agent::setRegistryLockWait(kWait);
-    }
-    void TearDown() override {
-        agent::setRegistryLockWait(savedWait);
-        registrytest::RegistryTest::TearDown();
-    }
-
-    static constexpr std::chrono::milliseconds kWait{400};
-    std::chrono::milliseconds savedWait{};
-};
 
 TEST_F(RegistryLock, LocalUserHoldingOldOrNewLockNamesCannotHoldUpAWrite) {
     int handle = openWith("[IxoSettings]\nMode=old\n");
