@@ -30,19 +30,6 @@ inline int logCount(const std::string &text) {
     return count;
 }
 
-// The log's messages in order (what follows "] " on each line).
-inline std::vector<std::string> logMessages() {
-    std::vector<std::string> messages;
-    std::istringstream log(support::logText());
-    for (std::string line; std::getline(log, line);) {
-        size_t mark = line.find("] ");
-        if (mark != std::string::npos) {
-            messages.push_back(line.substr(mark + 2));
-        }
-    }
-    return messages;
-}
-
 class AssetDeviceTest : public support::SimDeviceTest {
 protected:
     void TearDown() override {
