@@ -100,21 +100,4 @@ TEST_F(AddonUninstallTest, NameTheDeinstallerWouldTakeForAnOptionIsRefusedBefore
     }
 }
 
-TEST_F(AddonUninstallTest, OverlongNameIsRefusedBeforeAnyRemoval) {
-    const size_t fixed = removeLine("").size();
-    Outcome refused = run("uninstall", {{"applicationName", "First"},
-                                        {"applicationName", std::string(8192 - fixed, 'n')},
-                                        {"lockoutUser", "true"}});
-    EXPECT_EQ(refused.result, -1);
-    EXPECT_EQ(refused.errorClass, "invalid_arguments");
-    EXPECT_THAT(refused.message.value_or(""), HasSubstr("too long"));
-    EXPECT_TRUE(exists("/etc/addons.d/First"));
-    EXPECT_THAT(sim::programLog(root), IsEmpty());
-
-    // The longest that fits is run (and fails: no such add-on).
-    const std::string longest(8191 - fixed, 'n');
-    EXPECT_EQ(run("uninstall", {{"applicationName", longest}}).errorClass, "system_error");
-    EXPECT_THAT(lines(), ElementsAre(removeLine(longest)));
-}
-
 }  // namespace

@@ -43,21 +43,6 @@ TEST_F(QueryUserTest, LabelsLoseWhatTheShellWouldActOn) {
     EXPECT_FALSE(exists("/tmp/pwned") || exists("/tmp/pwned2"));
 }
 
-TEST_F(QueryUserTest, OverlongLineIsRefusedNotCut) {
-    const size_t fixed = (program + " 5 \"\" 1 > /dev/null 2>&1").size();
-    Outcome refused = ask("5", pair(std::string(8192 - fixed, 'L'), "1"));
-    EXPECT_EQ(refused.result, -1);
-    EXPECT_EQ(refused.errorClass, "invalid_arguments");
-    EXPECT_THAT(refused.message.value_or(""), HasSubstr("too long"));
-    EXPECT_THAT(sim::recordedLines(), IsEmpty());
-
-    // The longest line that fits runs whole.
-    const std::string longest(8191 - fixed, 'L');
-    EXPECT_EQ(ask("5", pair(longest, "1")).result, 0);
-    EXPECT_THAT(sim::recordedLines(),
-                ElementsAre(program + " 5 \"" + longest + "\" 1 > /dev/null 2>&1"));
-}
-
 TEST_F(QueryUserTest, ShellThatCannotRunIsASystemError) {
     ixoSetCommandRunner([](const char *) { return -1; });
     EXPECT_EQ(ask("5", pair("a", "1")),

@@ -1,8 +1,13 @@
 // Commands refused before anything happens: a parameter missing or
-// malformed, or a lockout that cannot begin. No line runs.
-#include "tests/support/commandTestSupport.h"
+// malformed, a line too long for the device's shell, or a lockout that cannot
+// begin. No line runs.
+#include <functional>
+
+#include "tests/library/commands/addonTestSupport.h"
 
 using namespace commandtest;
+using ::testing::Contains;
+using ::testing::SizeIs;
 
 namespace {
 
@@ -103,6 +108,58 @@ TEST_F(RefusedCommandsTest, LockoutThatCannotBeginStopsEveryCommandThatAsksForIt
     EXPECT_TRUE(exists("/etc/keep.conf"));
     EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
     EXPECT_EQ(read("/home/root/system.conf"), registry);
+}
+
+using OverlongLineTest = addontest::AddonTest;
+
+// The device's shell takes lines of at most 8191 characters: one more is
+// refused, never cut; the longest that fits is tried whole.
+TEST_F(OverlongLineTest, IsRefusedNotCut) {
+    installAddon("First");
+    const std::string lockout = element("lockoutUser", "true");
+    const struct {
+        const char *command;
+        size_t fixed;  // the length of the line without the variable text
+        std::function<std::string(const std::string &)> parameters;
+    } cases[] = {
+        {"installOnDevice",
+         std::string("sudo su -c \"LANG=en_US.UTF-8 /sbin/installer/installer.sh -f -p "
+                     "/tmp/ixoAddonPipe -l /tmp/\"").size(),
+         [&](const std::string &name) { return lockout + element("source", "http://s/" + name); }},
+        {"uninstall",
+         std::string("sudo su -c \"/sbin/installer/deinstall.sh -p /tmp/ixoAddonPipe \"").size(),
+         [&](const std::string &name) {
+             return lockout + element("applicationName", "First") + element("applicationName", name);
+         }},
+        {"queryUser", std::string("/etc/addons.d/IXO_AGENT/queryUser 5 \"\" 1 > /dev/null 2>&1").size(),
+         [](const std::string &label) {
+             return element("timeout", "5") + element("delaySet", pair(label, "1"));
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.command);
+        clearLines();
+        addontest::downloads.clear();
+        Outcome refused = runXml(c.command, c.parameters(std::string(8192 - c.fixed, 'n')));
+        EXPECT_EQ(refused.result, -1);
+        EXPECT_EQ(refused.errorClass, "invalid_arguments");
+        EXPECT_THAT(refused.message.value_or(""), HasSubstr("too long"));
+        EXPECT_THAT(addontest::downloads, IsEmpty());
+        EXPECT_THAT(lines(), IsEmpty());
+        EXPECT_TRUE(exists("/etc/addons.d/First/control"));
+
+        Outcome fits = runXml(c.command, c.parameters(std::string(8191 - c.fixed, 'n')));
+        EXPECT_NE(fits.errorClass, "invalid_arguments");
+        // The package is not on the server, so the installer never runs.
+        if (std::string(c.command) == "installOnDevice") {
+            EXPECT_EQ(addontest::downloads.size(), 1u);
+        } else {
+            EXPECT_THAT(lines(), Contains(SizeIs(8191)));
+        }
+        if (!exists("/etc/addons.d/First")) {
+            installAddon("First");
+        }
+    }
 }
 
 }  // namespace
