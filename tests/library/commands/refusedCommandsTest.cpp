@@ -1,7 +1,7 @@
 // Commands refused before anything happens: a parameter missing or
 // malformed, a line too long for the device's shell, or a lockout that cannot
 // begin. No line runs.
-#include <functional>
+#include <cstring>
 
 #include "tests/library/commands/addonTestSupport.h"
 
@@ -116,31 +116,25 @@ using OverlongLineTest = addontest::AddonTest;
 // refused, never cut; the longest that fits is tried whole.
 TEST_F(OverlongLineTest, IsRefusedNotCut) {
     installAddon("First");
-    const std::string lockout = element("lockoutUser", "true");
+    // The parameters around the variable text, and the line without it.
     const struct {
-        const char *command;
-        size_t fixed;  // the length of the line without the variable text
-        std::function<std::string(const std::string &)> parameters;
+        const char *command, *before, *after, *line;
     } cases[] = {
-        {"installOnDevice",
-         std::string("sudo su -c \"LANG=en_US.UTF-8 /sbin/installer/installer.sh -f -p "
-                     "/tmp/ixoAddonPipe -l /tmp/\"").size(),
-         [&](const std::string &name) { return lockout + element("source", "http://s/" + name); }},
-        {"uninstall",
-         std::string("sudo su -c \"/sbin/installer/deinstall.sh -p /tmp/ixoAddonPipe \"").size(),
-         [&](const std::string &name) {
-             return lockout + element("applicationName", "First") + element("applicationName", name);
-         }},
-        {"queryUser", std::string("/etc/addons.d/IXO_AGENT/queryUser 5 \"\" 1 > /dev/null 2>&1").size(),
-         [](const std::string &label) {
-             return element("timeout", "5") + element("delaySet", pair(label, "1"));
-         }},
+        {"installOnDevice", "<lockoutUser>true</lockoutUser><source>http://s/", "</source>",
+         "sudo su -c \"LANG=en_US.UTF-8 /sbin/installer/installer.sh -f -p /tmp/ixoAddonPipe -l "
+         "/tmp/\""},
+        {"uninstall", "<applicationName>First</applicationName><applicationName>",
+         "</applicationName><lockoutUser>true</lockoutUser>",
+         "sudo su -c \"/sbin/installer/deinstall.sh -p /tmp/ixoAddonPipe \""},
+        {"queryUser", "<timeout>5</timeout><delaySet><pair><key>", "</key><value>1</value></pair></delaySet>",
+         "/etc/addons.d/IXO_AGENT/queryUser 5 \"\" 1 > /dev/null 2>&1"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.command);
         clearLines();
         addontest::downloads.clear();
-        Outcome refused = runXml(c.command, c.parameters(std::string(8192 - c.fixed, 'n')));
+        const size_t room = 8191 - std::strlen(c.line);
+        Outcome refused = runXml(c.command, c.before + std::string(room + 1, 'n') + c.after);
         EXPECT_EQ(refused.result, -1);
         EXPECT_EQ(refused.errorClass, "invalid_arguments");
         EXPECT_THAT(refused.message.value_or(""), HasSubstr("too long"));
@@ -148,7 +142,7 @@ TEST_F(OverlongLineTest, IsRefusedNotCut) {
         EXPECT_THAT(lines(), IsEmpty());
         EXPECT_TRUE(exists("/etc/addons.d/First/control"));
 
-        Outcome fits = runXml(c.command, c.parameters(std::string(8191 - c.fixed, 'n')));
+        Outcome fits = runXml(c.command, c.before + std::string(room, 'n') + c.after);
         EXPECT_NE(fits.errorClass, "invalid_arguments");
         // The package is not on the server, so the installer never runs.
         if (std::string(c.command) == "installOnDevice") {
