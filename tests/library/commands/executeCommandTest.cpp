@@ -3,14 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <vector>
 
 #include "tests/support/commandTestSupport.h"
 
 using namespace commandtest;
 using ::testing::AllOf;
-using ::testing::Contains;
 
 namespace {
 
@@ -112,20 +109,14 @@ TEST_F(ExecuteCommandTest, LongLocationNeverCutsTheCommand) {
 // the location cannot be entered, no part of the command runs, not the
 // commands after a ";" nor those of a further line, and the answer says why.
 TEST_F(ExecuteCommandTest, CommandForAMissingLocationRunsNowhere) {
-    const std::vector<std::string> created = {"ran-first", "ran-second", "ran-third"};
     Outcome outcome = execute("touch ran-first; touch ran-second\ntouch /tmp/ran-third",
                               "/tmp/missing", "true", "true");
     EXPECT_EQ(outcome.result, 0);
     EXPECT_THAT(outcome.response.value_or(""),
                 AllOf(HasSubstr("<commandExitCode>256</commandExitCode><stdOut></stdOut><stdErr>"),
                       HasSubstr("can't cd to /tmp/missing")));
-    std::error_code error;
-    for (std::filesystem::recursive_directory_iterator entry(root, error), end;
-         !error && entry != end; entry.increment(error)) {
-        EXPECT_THAT(created, Not(Contains(entry->path().filename().string())))
-            << entry->path();
-    }
-    EXPECT_FALSE(error) << error.message();
+    // Device command lines otherwise run in "/".
+    EXPECT_FALSE(exists("/ran-first") || exists("/ran-second") || exists("/tmp/ran-third"));
 }
 
 // Root's shell writes the captures: a link planted at their names in /tmp is

@@ -21,12 +21,13 @@ std::string pair(const std::string &key, const std::string &value) {
     return "<pair>" + element("key", key) + element("value", value) + "</pair>";
 }
 
+const std::string lockout = element("lockoutUser", "true");
+const std::string execute = element("deviceCommand", "touch /tmp/ran") +
+                            element("sendStdout", "true") + element("sendStderr", "true") +
+                            element("needWritableFilesystem", "true") +
+                            element("executeLocation", "/tmp");
+
 TEST_F(RefusedCommandsTest, MissingOrMalformedParameters) {
-    const std::string lockout = element("lockoutUser", "true");
-    const std::string execute = element("deviceCommand", "touch /tmp/ran") +
-                                element("sendStdout", "true") + element("sendStderr", "true") +
-                                element("needWritableFilesystem", "true") +
-                                element("executeLocation", "/tmp");
     auto without = [&](const std::string &name) {
         size_t begin = execute.find("<" + name + ">");
         size_t end = execute.find("</" + name + ">") + name.size() + 3;
@@ -84,14 +85,10 @@ TEST_F(RefusedCommandsTest, MissingOrMalformedParameters) {
 TEST_F(RefusedCommandsTest, LockoutThatCannotBeginStopsEveryCommandThatAsksForIt) {
     write("/etc/keep.conf");
     ASSERT_EQ(beginUserLockoutDialog(), 0);
-    const std::string lockout = element("lockoutUser", "true");
     const std::pair<const char *, std::string> cases[] = {
         {"deleteFile", element("file", "/etc/keep.conf")},
         {"deleteDirectory", element("directory", "/etc/addons.d")},
-        {"executeOnDevice", element("deviceCommand", "touch /tmp/ran") +
-                                element("sendStdout", "false") + element("sendStderr", "false") +
-                                element("needWritableFilesystem", "true") +
-                                element("executeLocation", "")},
+        {"executeOnDevice", execute},
         {"installOnDevice", element("source", "http://server/addons/Hello.tar")},
         {"uninstall", element("applicationName", "IXO_AGENT")},
         {"downloadFileFromServer", element("source", "p") + element("destination", "/etc/a")},
