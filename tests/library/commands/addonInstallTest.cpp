@@ -20,27 +20,13 @@ std::string installLine(const std::string &package) {
 }
 const std::string helloInstallLine = installLine("HelloAddon.tar");
 
-// Writes the installer's outcome itself, byte for byte (null: removes the
-// outcome file), instead of running it.
-const char *outcomeBytes;
-std::string outcomePath;
-int outcomeWritingRunner(const char *line) {
-    if (std::string(line).find("installer.sh") == std::string::npos) {
-        return sim::recordingRunner(line);
-    }
-    if (outcomeBytes != nullptr) {
-        support::writeFile(outcomePath, outcomeBytes);
-    } else {
-        ::unlink(outcomePath.c_str());
-    }
-    return 0;
-}
-
 // What a local user puts at the outcome file's name while the installer
 // runs: each answers "ok" for an install that did not happen.
-enum class Planted { fifo, link, ownFile };
+enum class Planted { nothing, fifo, link, ownFile };
 Planted planted;
 pid_t fifoHolder = -1;
+const char *outcomeBytes;
+std::string outcomePath;
 
 // Run as the local user: its own file saying "ok", or a link to one.
 int plantAnswer() {
@@ -52,13 +38,20 @@ int plantAnswer() {
     return planted == Planted::link ? symlink(answer.c_str(), outcomePath.c_str()) : 0;
 }
 
-// The installer clears its outcome file as it starts, which frees the name
-// for a moment, and then fails without a word.
-int answerPlantingRunner(const char *line) {
+// Instead of the installer: its outcome written byte for byte (null: no
+// outcome file), or, after it cleared the file as it starts, which frees the
+// name for a moment, an answer planted by a local user.
+int installerStandIn(const char *line) {
     if (std::string(line).find("installer.sh") == std::string::npos) {
         return sim::recordingRunner(line);
     }
     ::unlink(outcomePath.c_str());
+    if (planted == Planted::nothing) {
+        if (outcomeBytes != nullptr) {
+            support::writeFile(outcomePath, outcomeBytes);
+        }
+        return 0;
+    }
     if (planted != Planted::fifo) {
         EXPECT_EQ(support::runAsLocalUser(plantAnswer), 0);
         return 0;
@@ -132,61 +125,46 @@ TEST_F(AddonInstallTest, InstalledUnderTheLockoutAndTheDesktopRestartFollowsTheO
     }
 }
 
-TEST_F(AddonInstallTest, OutcomeFileReadExactly) {
-    ixoSetCommandRunner(outcomeWritingRunner);
+TEST_F(AddonInstallTest, OutcomeFileReadExactlyAndAnAnswerALocalUserPutsThereIsNotTaken) {
+    ixoSetCommandRunner(installerStandIn);
     outcomePath = hostPath("/tmp/ixoAddonPipe");
+    support::openToLocalUsers(hostPath("/tmp"));
+    const Outcome failed(-1, "system_error");
     const struct {
         const char *bytes;  // nullptr: no outcome file
         Outcome outcome;
+        Planted plant = Planted::nothing;
     } cases[] = {
         {"error", {-1, "system_error", ""}},  // shorter than the word and its separator
         {"error\n", {-1, "system_error", ""}},
         {"Error:x", {-1, "system_error", "x"}},
         // The reason is the first line, with its newline.
         {"error disk full\nsecond line\n", {-1, "system_error", "disk full\n"}},
-        {"", {-1, "system_error"}},
-        {nullptr, {-1, "system_error"}},
+        {"", failed},
+        {nullptr, failed},
         {"ok\nerror later\n", {}},
         {"OK\n", {}},
         {"Errno 5\n", {}},
+        {"a FIFO held open", failed, Planted::fifo},
+        {"a link to its own file", failed, Planted::link},
+        {"its own file", failed, Planted::ownFile},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.bytes != nullptr ? c.bytes : "(no file)");
         outcomeBytes = c.bytes;
+        planted = c.plant;
         clearLines();
         EXPECT_EQ(install(helloSource), c.outcome);
-        EXPECT_FALSE(exists("/tmp/ixoAddonPipe"));
-        // A failed install keeps the package and refreshes no desktop.
-        bool failed = c.outcome.result != 0;
-        EXPECT_EQ(exists("/tmp/HelloAddon.tar"), failed);
-        EXPECT_EQ(lines(), failed ? Lines{} : Lines{connectionManagerLine});
-    }
-}
-
-TEST_F(AddonInstallTest, AnswerALocalUserPutsAtTheOutcomeFileIsNotTaken) {
-    ixoSetCommandRunner(answerPlantingRunner);
-    outcomePath = hostPath("/tmp/ixoAddonPipe");
-    support::openToLocalUsers(hostPath("/tmp"));
-    const struct {
-        Planted what;
-        const char *name;
-    } cases[] = {{Planted::fifo, "a FIFO held open"},
-                 {Planted::link, "a link to its own file"},
-                 {Planted::ownFile, "its own file"}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        planted = c.what;
-        clearLines();
-        support::clearLog();
-
-        EXPECT_EQ(install(helloSource), (Outcome{-1, "system_error"}));
-
         if (fifoHolder > 0) {
             support::stopLocalUser(fifoHolder);
             fifoHolder = -1;
         }
-        EXPECT_TRUE(exists("/tmp/HelloAddon.tar"));
-        EXPECT_THAT(lines(), IsEmpty());
+        EXPECT_FALSE(exists("/tmp/ixoAddonPipe"));
+        // A failed install keeps the package and refreshes no desktop.
+        bool failure = c.outcome.result != 0;
+        EXPECT_EQ(exists("/tmp/HelloAddon.tar"), failure);
+        EXPECT_EQ(lines(), failure ? Lines{} : Lines{connectionManagerLine});
+        ::unlink((outcomePath + "-answer").c_str());
     }
 }
 
