@@ -71,7 +71,7 @@ TEST_F(TestModeTest, EnteringCopiesTheRegistriesWithPathsKeptWhole) {
     }
 }
 
-TEST_F(TestModeTest, SystemRegistriesAndTheTestAddOnMapIntoHome) {
+TEST_F(TestModeTest, SystemRegistriesAndTheTestAddOnMapIntoHomeHoweverLong) {
     ASSERT_FALSE(home.empty()) << "runs after the test that enters test mode";
     setenv("HOME", home.c_str(), 1);
     agent::setHostRegistryDirectory(home + "/.v6_test_dir");
@@ -96,18 +96,14 @@ TEST_F(TestModeTest, SystemRegistriesAndTheTestAddOnMapIntoHome) {
     // Other registries are opened where they are.
     EXPECT_EQ(getLegacyListenPort(value), 0);
     EXPECT_STREQ(value, "7070");
-    agent::setHostRegistryDirectory("");
-}
 
-TEST_F(TestModeTest, LongHomeIsMappedWholeAndAShorterOneAfterIt) {
+    // A long home is mapped whole, and a shorter one after it.
     for (const std::string &name : {std::string(150, 'h'), std::string("s")}) {
-        std::string longHome = base + "/" + name;
-        ASSERT_TRUE(std::filesystem::create_directories(longHome + "/.v6_test_dir"));
-        support::writeFile(longHome + "/.v6_test_dir/reg_temporary",
-                           "[IxoSettings]\nMode=" + name + "\n");
-        setenv("HOME", longHome.c_str(), 1);
-        agent::setHostRegistryDirectory(longHome + "/.v6_test_dir");
-        char value[IXO_REGISTRY_BUFFER_SIZE] = "";
+        std::string other = base + "/" + name;
+        ASSERT_TRUE(std::filesystem::create_directories(other + "/.v6_test_dir"));
+        support::writeFile(other + "/.v6_test_dir/reg_temporary", "[IxoSettings]\nMode=" + name + "\n");
+        setenv("HOME", other.c_str(), 1);
+        agent::setHostRegistryDirectory(other + "/.v6_test_dir");
         EXPECT_EQ(getIxoSetting("Mode", value), 0);
         EXPECT_EQ(value, name);
     }
