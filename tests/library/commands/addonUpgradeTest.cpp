@@ -31,16 +31,6 @@ protected:
         return run("installOnDevice",
                    {{"source", "http://server/agent/" + package}, {"lockoutUser", "true"}});
     }
-
-    void expectOldAgentBack(const Outcome &outcome) {
-        EXPECT_EQ(outcome, (Outcome{-1, "system_error", "Failed to upgrade agent"}));
-        EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/control"), "version=2.0\n");
-        EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/ixoAgent"), "old agent\n");
-        EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
-        EXPECT_FALSE(exists("/etc/addons.d/TMP_IXO_AGENT"));
-        EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
-        EXPECT_EQ(userLockedOut(), 0);
-    }
 };
 
 TEST_F(AgentUpgradeTest, FailedInstallPutsTheOldAgentBack) {
@@ -76,7 +66,13 @@ TEST_F(AgentUpgradeTest, FailedInstallPutsTheOldAgentBack) {
         SCOPED_TRACE(c.what);
         clearLines();
         c.prepare();
-        expectOldAgentBack(upgrade(c.package));
+        EXPECT_EQ(upgrade(c.package), (Outcome{-1, "system_error", "Failed to upgrade agent"}));
+        EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/control"), "version=2.0\n");
+        EXPECT_EQ(read("/etc/addons.d/IXO_AGENT/ixoAgent"), "old agent\n");
+        EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
+        EXPECT_FALSE(exists("/etc/addons.d/TMP_IXO_AGENT"));
+        EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+        EXPECT_EQ(userLockedOut(), 0);
         EXPECT_FALSE(std::filesystem::is_regular_file(hostPath("/tmp/ixoAgentRestart.sh")));
         if (!c.lines.empty()) {
             EXPECT_EQ(lines(), c.lines);
