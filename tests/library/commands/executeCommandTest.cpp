@@ -3,14 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <vector>
 
 #include "tests/support/commandTestSupport.h"
 
 using namespace commandtest;
 using ::testing::AllOf;
-using ::testing::Contains;
 
 namespace {
 
@@ -33,13 +30,19 @@ protected:
     const std::string cleanup = "rm -f " + out + " " + err;
 };
 
-TEST_F(ExecuteCommandTest, LineResultDocumentAndCaptureFiles) {
+TEST_F(ExecuteCommandTest, LineResultDocumentCaptureFilesAndBrackets) {
     ASSERT_EQ(mkdir(hostPath("/tmp/listing").c_str(), 0755), 0);
     write("/tmp/listing/marker-file", "");
+    static Lines observed;
+    ixoSetCommandRunner([](const char *line) {
+        observed.push_back(line + std::string(userLockedOut() == 1 ? " (locked)" : ""));
+        return sim::recordingRunner(line);
+    });
     const std::string begin = "<executeOnDeviceResult><commandExitCode>";
     const std::string end = "</executeOnDeviceResult>";
     const struct {
         std::string command, location, sendStdout, sendStderr, line, response;
+        bool bracketed = false;  // the filter lifted and the user locked out
     } cases[] = {
         {"ls", "/tmp/listing", "true", "false", "cd /tmp/listing || exit 1; ls > " + out + " ",
          begin + "0</commandExitCode><stdOut>marker-file\n</stdOut>" + end},
@@ -54,22 +57,33 @@ TEST_F(ExecuteCommandTest, LineResultDocumentAndCaptureFiles) {
          " { printf '<a & b>\\n'; printf 'bad \\001 byte\\n' >&2; } > " + out + " 2> " + err,
          begin + "0</commandExitCode><stdOut>&lt;a &amp; b&gt;\n</stdOut><stdErr>bad \xEF\xBF\xBD"
                  " byte\n</stdErr>" + end},
+        {"touch /etc/new.conf", "", "false", "false", " touch /etc/new.conf  ",
+         begin + "0</commandExitCode>" + end, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.command);
-        sim::clearRecordedLines();
+        observed.clear();
         // Stale captures are never reported, and are removed even when not
         // asked for.
         write(out, "stale");
         write(err, "stale");
+        std::string flag = c.bracketed ? "true" : "false";
 
-        EXPECT_EQ(execute(c.command, c.location, c.sendStdout, c.sendStderr),
+        EXPECT_EQ(execute(c.command, c.location, c.sendStdout, c.sendStderr, flag, flag),
                   (Outcome{0, std::nullopt, std::nullopt, c.response}));
 
-        EXPECT_THAT(sim::recordedLines(), ElementsAre(c.line, cleanup));
+        if (c.bracketed) {
+            EXPECT_THAT(observed, ElementsAre("sudo su -c \"rw\" (locked)", c.line + " (locked)",
+                                              cleanup + " (locked)", "sudo su -c \"ro\" (locked)"));
+        } else {
+            EXPECT_THAT(observed, ElementsAre(c.line, cleanup));
+        }
         EXPECT_FALSE(exists(out));
         EXPECT_FALSE(exists(err));
+        EXPECT_EQ(userLockedOut(), 0);
+        EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
     }
+    EXPECT_TRUE(exists("/etc/new.conf"));
 }
 
 TEST_F(ExecuteCommandTest, PasswordInAUrlOfTheCommandRunsWholeAndIsNotLogged) {
@@ -95,36 +109,14 @@ TEST_F(ExecuteCommandTest, LongLocationNeverCutsTheCommand) {
 // the location cannot be entered, no part of the command runs, not the
 // commands after a ";" nor those of a further line, and the answer says why.
 TEST_F(ExecuteCommandTest, CommandForAMissingLocationRunsNowhere) {
-    const std::vector<std::string> created = {"ran-first", "ran-second", "ran-third"};
     Outcome outcome = execute("touch ran-first; touch ran-second\ntouch /tmp/ran-third",
                               "/tmp/missing", "true", "true");
     EXPECT_EQ(outcome.result, 0);
     EXPECT_THAT(outcome.response.value_or(""),
                 AllOf(HasSubstr("<commandExitCode>256</commandExitCode><stdOut></stdOut><stdErr>"),
                       HasSubstr("can't cd to /tmp/missing")));
-    std::error_code error;
-    for (std::filesystem::recursive_directory_iterator entry(root, error), end;
-         !error && entry != end; entry.increment(error)) {
-        EXPECT_THAT(created, Not(Contains(entry->path().filename().string())))
-            << entry->path();
-    }
-    EXPECT_FALSE(error) << error.message();
-}
-
-TEST_F(ExecuteCommandTest, WriteFilterAndLockoutAroundTheCommand) {
-    static std::vector<bool> lockedWhileRunning;
-    lockedWhileRunning.clear();
-    ixoSetCommandRunner([](const char *line) {
-        lockedWhileRunning.push_back(userLockedOut() == 1);
-        return sim::recordingRunner(line);
-    });
-    EXPECT_EQ(execute("touch /etc/new.conf", "", "false", "false", "true", "true").result, 0);
-    EXPECT_THAT(sim::recordedLines(), ElementsAre("sudo su -c \"rw\"", " touch /etc/new.conf  ",
-                                                  cleanup, "sudo su -c \"ro\""));
-    EXPECT_THAT(lockedWhileRunning, ElementsAre(true, true, true, true));
-    EXPECT_EQ(userLockedOut(), 0);
-    EXPECT_TRUE(exists("/etc/new.conf"));
-    EXPECT_EQ(sim::mountOptions(root, "/"), "ro,noatime");
+    // Device command lines otherwise run in "/".
+    EXPECT_FALSE(exists("/ran-first") || exists("/ran-second") || exists("/tmp/ran-third"));
 }
 
 // Root's shell writes the captures: a link planted at their names in /tmp is
@@ -143,7 +135,6 @@ TEST_F(ExecuteCommandTest, CaptureFilesAreMadeAfresh) {
     EXPECT_THAT(sim::recordedLines(), IsEmpty());
     EXPECT_FALSE(exists("/tmp/ran"));
     EXPECT_FALSE(exists(out));
-    EXPECT_THAT(support::logText(), HasSubstr("cannot remove " + err + ": Is a directory"));
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 // Commands refused before anything happens: a parameter missing or
-// malformed, or a lockout that cannot begin. No line runs.
-#include "tests/support/commandTestSupport.h"
+// malformed, a line too long for the device's shell, or a lockout that cannot
+// begin. No line runs.
+#include <cstring>
+
+#include "tests/library/commands/addonTestSupport.h"
 
 using namespace commandtest;
+using ::testing::Contains;
+using ::testing::SizeIs;
 
 namespace {
 
@@ -16,12 +21,13 @@ std::string pair(const std::string &key, const std::string &value) {
     return "<pair>" + element("key", key) + element("value", value) + "</pair>";
 }
 
+const std::string lockout = element("lockoutUser", "true");
+const std::string execute = element("deviceCommand", "touch /tmp/ran") +
+                            element("sendStdout", "true") + element("sendStderr", "true") +
+                            element("needWritableFilesystem", "true") +
+                            element("executeLocation", "/tmp");
+
 TEST_F(RefusedCommandsTest, MissingOrMalformedParameters) {
-    const std::string lockout = element("lockoutUser", "true");
-    const std::string execute = element("deviceCommand", "touch /tmp/ran") +
-                                element("sendStdout", "true") + element("sendStderr", "true") +
-                                element("needWritableFilesystem", "true") +
-                                element("executeLocation", "/tmp");
     auto without = [&](const std::string &name) {
         size_t begin = execute.find("<" + name + ">");
         size_t end = execute.find("</" + name + ">") + name.size() + 3;
@@ -79,14 +85,10 @@ TEST_F(RefusedCommandsTest, MissingOrMalformedParameters) {
 TEST_F(RefusedCommandsTest, LockoutThatCannotBeginStopsEveryCommandThatAsksForIt) {
     write("/etc/keep.conf");
     ASSERT_EQ(beginUserLockoutDialog(), 0);
-    const std::string lockout = element("lockoutUser", "true");
     const std::pair<const char *, std::string> cases[] = {
         {"deleteFile", element("file", "/etc/keep.conf")},
         {"deleteDirectory", element("directory", "/etc/addons.d")},
-        {"executeOnDevice", element("deviceCommand", "touch /tmp/ran") +
-                                element("sendStdout", "false") + element("sendStderr", "false") +
-                                element("needWritableFilesystem", "true") +
-                                element("executeLocation", "")},
+        {"executeOnDevice", execute},
         {"installOnDevice", element("source", "http://server/addons/Hello.tar")},
         {"uninstall", element("applicationName", "IXO_AGENT")},
         {"downloadFileFromServer", element("source", "p") + element("destination", "/etc/a")},
@@ -103,6 +105,52 @@ TEST_F(RefusedCommandsTest, LockoutThatCannotBeginStopsEveryCommandThatAsksForIt
     EXPECT_TRUE(exists("/etc/keep.conf"));
     EXPECT_TRUE(exists("/etc/addons.d/IXO_AGENT/lockdlg"));
     EXPECT_EQ(read("/home/root/system.conf"), registry);
+}
+
+using OverlongLineTest = addontest::AddonTest;
+
+// The device's shell takes lines of at most 8191 characters: one more is
+// refused, never cut; the longest that fits is tried whole.
+TEST_F(OverlongLineTest, IsRefusedNotCut) {
+    installAddon("First");
+    // The parameters around the variable text, and the line without it.
+    const struct {
+        const char *command, *before, *after, *line;
+    } cases[] = {
+        {"installOnDevice", "<lockoutUser>true</lockoutUser><source>http://s/", "</source>",
+         "sudo su -c \"LANG=en_US.UTF-8 /sbin/installer/installer.sh -f -p /tmp/ixoAddonPipe -l "
+         "/tmp/\""},
+        {"uninstall", "<applicationName>First</applicationName><applicationName>",
+         "</applicationName><lockoutUser>true</lockoutUser>",
+         "sudo su -c \"/sbin/installer/deinstall.sh -p /tmp/ixoAddonPipe \""},
+        {"queryUser", "<timeout>5</timeout><delaySet><pair><key>", "</key><value>1</value></pair></delaySet>",
+         "/etc/addons.d/IXO_AGENT/queryUser 5 \"\" 1 > /dev/null 2>&1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.command);
+        clearLines();
+        addontest::downloads.clear();
+        const size_t room = 8191 - std::strlen(c.line);
+        Outcome refused = runXml(c.command, c.before + std::string(room + 1, 'n') + c.after);
+        EXPECT_EQ(refused.result, -1);
+        EXPECT_EQ(refused.errorClass, "invalid_arguments");
+        EXPECT_THAT(refused.message.value_or(""), HasSubstr("too long"));
+        EXPECT_THAT(addontest::downloads, IsEmpty());
+        EXPECT_THAT(lines(), IsEmpty());
+        EXPECT_TRUE(exists("/etc/addons.d/First/control"));
+
+        Outcome fits = runXml(c.command, c.before + std::string(room, 'n') + c.after);
+        EXPECT_NE(fits.errorClass, "invalid_arguments");
+        // The package is not on the server, so the installer never runs.
+        if (std::string(c.command) == "installOnDevice") {
+            EXPECT_EQ(addontest::downloads.size(), 1u);
+        } else {
+            EXPECT_THAT(lines(), Contains(SizeIs(8191)));
+        }
+        if (!exists("/etc/addons.d/First")) {
+            installAddon("First");
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// The agent's settings, the command and response kept across a reboot, the
-// small accessors and the DNS domain, on a simulated device's registries.
+// The registry layer over the agent's primitives (the shared temporary
+// registry handle, the caller's buffer guard), the agent's settings, the
+// command and response kept across a reboot, the small accessors and the DNS
+// domain, on a simulated device's registries.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -42,9 +44,37 @@ agent::CommandPtr commandOfLength(size_t length) {
     return commandtest::makeCommand("deleteFile", {{"file", std::string(length - base, 'p')}});
 }
 
+// A response of that text.
+agent::CharBufferPtr response(const std::string &text) {
+    agent::CharBufferPtr buffer(createCharBuffer());
+    addDataToCharBuffer(buffer.get(), text.data(), static_cast<int>(text.size()));
+    return buffer;
+}
+
+// What an earlier command left kept, as after "ixoAgent --reboot-after run".
+void keepAnOlderCommandAndOutcome() {
+    ASSERT_EQ(ixoSaveCommandForReboot(commandOfLength(300).get()), 0);
+    ASSERT_EQ(ixoSaveResponseForReboot(response("<result>0</result>").get()), 0);
+}
+
+// Saves a longer command in a process that may write no file beyond the
+// registry's present size, as on a full disk.
+int saveWithNoRoomToGrow(const std::string &registry) {
+    struct stat info {};
+    rlimit fileSize{};
+    if (stat(registry.c_str(), &info) != 0 || signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
+        return 2;
+    }
+    fileSize.rlim_cur = fileSize.rlim_max = static_cast<rlim_t>(info.st_size);
+    if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) {
+        return 2;
+    }
+    return ixoSaveCommandForReboot(commandOfLength(900).get());
+}
+
 class AgentSettingsTest : public support::SimDeviceTest {};
 
-TEST_F(AgentSettingsTest, SettingsLiveInTheTemporaryRegistry) {
+TEST_F(AgentSettingsTest, SettingsLiveInTheTemporaryRegistryAndThePendingCommandInThePersistentOne) {
     char value[IXO_REGISTRY_BUFFER_SIZE];
     EXPECT_EQ(setIxoSetting("Mode", "fast lane"), 0);
     EXPECT_EQ(registryValue("/tmp/system.conf", "IxoSettings", "Mode"), "fast lane");
@@ -55,6 +85,14 @@ TEST_F(AgentSettingsTest, SettingsLiveInTheTemporaryRegistry) {
     // A value the store refuses is reported by nobody but the log.
     EXPECT_EQ(setIxoSetting("Mode", "two\nlines"), 0);
     EXPECT_EQ(registryValue("/tmp/system.conf", "IxoSettings", "Mode"), "fast lane");
+
+    // Written persistently, read from the temporary registry.
+    EXPECT_EQ(setPendingCommandXml("PendingCommandXml", "<command/>"), 0);
+    EXPECT_EQ(registryValue("/home/root/system.conf", "IxoSettings", "PendingCommandXml"),
+              "<command/>");
+    std::strcpy(value, "old");
+    EXPECT_EQ(getPendingCommandXml("PendingCommandXml", value), 0);
+    EXPECT_STREQ(value, "");
 }
 
 TEST_F(AgentSettingsTest, UnreadableRegistryFailsTheRead) {
@@ -66,22 +104,6 @@ TEST_F(AgentSettingsTest, UnreadableRegistryFailsTheRead) {
     std::strcpy(value, "kept");
     EXPECT_EQ(getDomainName(value), -1);
     EXPECT_STREQ(value, "kept");
-}
-
-TEST_F(AgentSettingsTest, PendingCommandXmlIsWrittenPersistentlyAndReadTemporarily) {
-    EXPECT_EQ(setPendingCommandXml("PendingCommandXml", "<command/>"), 0);
-    EXPECT_EQ(registryValue("/home/root/system.conf", "IxoSettings", "PendingCommandXml"),
-              "<command/>");
-    char value[IXO_REGISTRY_BUFFER_SIZE] = "old";
-    EXPECT_EQ(getPendingCommandXml("PendingCommandXml", value), 0);
-    EXPECT_STREQ(value, "");
-}
-
-// A response of that text.
-agent::CharBufferPtr response(const std::string &text) {
-    agent::CharBufferPtr buffer(createCharBuffer());
-    addDataToCharBuffer(buffer.get(), text.data(), static_cast<int>(text.size()));
-    return buffer;
 }
 
 TEST_F(AgentSettingsTest, CommandAndResponseAreKeptOnOneLineUntilCleared) {
@@ -105,48 +127,24 @@ TEST_F(AgentSettingsTest, CommandAndResponseAreKeptOnOneLineUntilCleared) {
     EXPECT_EQ(kept(ixoGetSavedResponse), "-1:<null>");
 }
 
-// What an earlier command left kept, as after "ixoAgent --reboot-after run".
-void keepAnOlderCommandAndOutcome() {
-    ASSERT_EQ(ixoSaveCommandForReboot(commandOfLength(300).get()), 0);
-    ASSERT_EQ(ixoSaveResponseForReboot(response("<result>0</result>").get()), 0);
-}
-
-// Saves a command of the given length in a process that may write no file
-// beyond limit bytes, as on a full disk.
-int saveWithFileSizeLimit(off_t limit, size_t length) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit fileSize{};
-    fileSize.rlim_cur = fileSize.rlim_max = static_cast<rlim_t>(limit);
-    if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) {
-        return 2;
-    }
-    return ixoSaveCommandForReboot(commandOfLength(length).get());
-}
-
-TEST_F(AgentSettingsTest, SaveTooLongToKeepLeavesNoOlderCommandOrOutcomeToTakeUp) {
+TEST_F(AgentSettingsTest, SaveTooLongOrOnAFullDiskFailsAndLeavesNoOlderCommandOrOutcome) {
     // 1001 characters with their line breaks, 990 without them.
     agent::CharBufferPtr tooLong = response(std::string(990, 'r') + std::string(11, '\n'));
-    const std::function<int()> saves[] = {
-        [] { return ixoSaveCommandForReboot(commandOfLength(1001).get()); },
-        [&] { return ixoSaveResponseForReboot(tooLong.get()); },
+    const std::string registry = hostPath("/tmp/system.conf");
+    const std::function<void()> saves[] = {
+        [] { EXPECT_EQ(ixoSaveCommandForReboot(commandOfLength(1001).get()), -1); },
+        [&] { EXPECT_EQ(ixoSaveResponseForReboot(tooLong.get()), -1); },
+        [&] {
+            EXPECT_EXIT(std::exit(saveWithNoRoomToGrow(registry) == -1 ? 0 : 1),
+                        ::testing::ExitedWithCode(0), "");
+        },
     };
     for (const auto &save : saves) {
         keepAnOlderCommandAndOutcome();
-        EXPECT_EQ(save(), -1);
+        save();
         EXPECT_EQ(kept(ixoGetSavedCommand), "-1:<null>");
         EXPECT_EQ(kept(ixoGetSavedResponse), "-1:<null>");
     }
-}
-
-TEST_F(AgentSettingsTest, SaveOnAFullDiskFailsAndLeavesNoOlderCommandOrOutcome) {
-    keepAnOlderCommandAndOutcome();
-    struct stat registry {};
-    ASSERT_EQ(stat(hostPath("/tmp/system.conf").c_str(), &registry), 0);
-    // Room for the registry as it is, not for a longer command in it.
-    EXPECT_EXIT(std::exit(saveWithFileSizeLimit(registry.st_size, 900) == -1 ? 0 : 1),
-                ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(kept(ixoGetSavedCommand), "-1:<null>");
-    EXPECT_EQ(kept(ixoGetSavedResponse), "-1:<null>");
 }
 
 TEST_F(AgentSettingsTest, RegistryThatCannotBeWrittenFailsEverySaveAndSaysNothingWasCleared) {
@@ -155,61 +153,117 @@ TEST_F(AgentSettingsTest, RegistryThatCannotBeWrittenFailsEverySaveAndSaysNothin
     ASSERT_EQ(mkdir(hostPath("/tmp/system.conf").c_str(), 0755), 0);
     EXPECT_EQ(ixoSaveCommandForReboot(commandOfLength(300).get()), -1);
     EXPECT_EQ(ixoSaveResponseForReboot(response("<result>1</result>").get()), -1);
-    std::string log = support::logText();
-    EXPECT_THAT(log, HasSubstr("[1] Error saving command: the registry cannot be written"));
-    EXPECT_THAT(log, HasSubstr("[1] Error saving response: the registry cannot be written"));
-    EXPECT_THAT(log, HasSubstr("[1] Error clearing the saved command and response after a "
-                               "failed save: an older command or response may be taken up "
-                               "after a reboot"));
-
     EXPECT_EQ(ixoSaveCommandForReboot(nullptr), -1);
     EXPECT_EQ(ixoSaveResponseForReboot(nullptr), -1);
-    log = support::logText();
-    for (const char *what : {"command", "response"}) {
-        EXPECT_THAT(log, HasSubstr(std::string("[1] Error clearing the saved ") + what +
-                                   ": the registry cannot be written"));
-    }
+    EXPECT_THAT(support::logText(), HasSubstr("Error clearing the saved command and response after "
+                                              "a failed save"));
     // The setting writer keeps its answer.
     EXPECT_EQ(setIxoSetting("Mode", "x"), 0);
 }
 
-TEST_F(AgentSettingsTest, LogSettingsAndTheOlderAgentsListenPort) {
+TEST_F(AgentSettingsTest, LogSettingsListenPortAndDomain) {
     int enabled = -1;
-    char fileName[IXO_REGISTRY_BUFFER_SIZE] = "";
-    EXPECT_EQ(getLogSettings(&enabled, fileName), 0);
+    char text[IXO_REGISTRY_BUFFER_SIZE] = "";
+    EXPECT_EQ(getLogSettings(&enabled, text), 0);
     EXPECT_EQ(enabled, 1);
-    EXPECT_STREQ(fileName, "/var/log/ixoAgent.log");
-    for (const char *flag : {"", "verbose"}) {
-        setIxoSetting("logEnabled", flag);
-        EXPECT_EQ(getLogSettings(&enabled, fileName), 0);
-        EXPECT_EQ(enabled, 0) << flag;
-    }
+    EXPECT_STREQ(text, "/var/log/ixoAgent.log");
+    setIxoSetting("logEnabled", "verbose");
+    EXPECT_EQ(getLogSettings(&enabled, text), 0);
+    EXPECT_EQ(enabled, 0);
 
-    char port[IXO_REGISTRY_BUFFER_SIZE] = "";
-    EXPECT_EQ(getLegacyListenPort(port), 0);
-    EXPECT_STREQ(port, "7070");
+    EXPECT_EQ(getLegacyListenPort(text), 0);
+    EXPECT_STREQ(text, "7070");
     support::removeTree(hostPath("/etc/addons.d/VORBIX"));
-    EXPECT_EQ(getLegacyListenPort(port), -1);
-}
+    EXPECT_EQ(getLegacyListenPort(text), -1);
 
-TEST_F(AgentSettingsTest, DomainNameAndItsDots) {
-    char domain[IXO_REGISTRY_BUFFER_SIZE] = "";
-    EXPECT_EQ(getDomainName(domain), 0);
-    EXPECT_STREQ(domain, "branch.example.test");
+    EXPECT_EQ(getDomainName(text), 0);
+    EXPECT_STREQ(text, "branch.example.test");
     // An empty or missing domain leaves the caller's text alone.
     std::string error;
     ASSERT_TRUE(agent::registrySet("/tmp/system.conf", "DNS", "domainname", "", &error)) << error;
-    EXPECT_EQ(getDomainName(domain), -1);
+    EXPECT_EQ(getDomainName(text), -1);
     ASSERT_TRUE(agent::registryDeleteSection("/tmp/system.conf", "DNS", &error)) << error;
-    EXPECT_EQ(getDomainName(domain), -1);
-    EXPECT_STREQ(domain, "branch.example.test");
+    EXPECT_EQ(getDomainName(text), -1);
+    EXPECT_STREQ(text, "branch.example.test");
+    for (const auto &[domain, dots] : {std::pair<const char *, int>{"branch.example.test", 2},
+                                       {"", 0}, {"nodots", 0}, {"...", 3}}) {
+        EXPECT_EQ(findDotsInDomainString(domain), dots) << domain;
+    }
+}
 
+class RegistryLayerTest : public support::SimDeviceTest {};
+
+TEST_F(RegistryLayerTest, TemporaryRegistryHasOneSharedHandleThatAFailedOpenDoesNotKeep) {
+    std::string registry = hostPath("/tmp/system.conf");
+    std::string good = support::readFile(registry);
+    support::writeFile(registry, "not a registry line\n");
+    EXPECT_EQ(p_openReg("/tmp/system.conf"), 0);
+    support::writeFile(registry, good);
+    int first = p_openReg("/tmp/system.conf");
+    ASSERT_NE(first, 0);
+    EXPECT_EQ(p_openReg("/tmp/system.conf"), first);
+
+    // Other registries open afresh and leave the shared handle alone.
+    int home = p_openReg("/home/root/system.conf");
+    int again = p_openReg("/home/root/system.conf");
+    EXPECT_NE(home, 0);
+    EXPECT_NE(again, home);
+    EXPECT_EQ(p_CloseNoAction(home), 0);
+    EXPECT_EQ(p_CloseNoAction(again), 0);
+    EXPECT_EQ(p_openReg("/tmp/system.conf"), first);
+
+    // Any close of it ends it for everyone: the next open is a new one.
+    for (int (*close)(int) : {p_regClose, p_CloseAction, p_CloseNoAction}) {
+        int handle = p_openReg("/tmp/system.conf");
+        EXPECT_EQ(close(handle), 0);
+        int next = p_openReg("/tmp/system.conf");
+        EXPECT_NE(next, 0);
+        EXPECT_NE(next, handle);
+    }
+    p_CloseNoAction(p_openReg("/tmp/system.conf"));
+}
+
+// The caller's buffer must hold IXO_REGISTRY_MAX_VALUE bytes, and a value
+// and its NUL must fit it: a 1000-character value does not fit 1000 bytes.
+TEST_F(RegistryLayerTest, ValueNeverOverrunsTheCallersBuffer) {
+    int handle = p_openReg("/home/root/system.conf");
+    const std::string longest(1000, 'v');
+    ASSERT_EQ(p_regSet(handle, "Terminal", "long", longest.c_str()), 0);
     const struct {
-        const char *text;
-        int dots;
-    } cases[] = {{"branch.example.test", 2}, {"", 0}, {"nodots", 0}, {"...", 3}};
+        const char *key;
+        int size, result;
+        std::string value;
+    } cases[] = {
+        {"name", 999, -1, ""}, {"name", 1000, 0, "TC-SIM-0001"},
+        {"long", 1000, -1, ""}, {"long", 1001, 0, longest},
+    };
     for (const auto &c : cases) {
-        EXPECT_EQ(findDotsInDomainString(c.text), c.dots) << c.text;
+        SCOPED_TRACE(std::string(c.key) + " " + std::to_string(c.size));
+        char value[1100];
+        std::memset(value, 0x7f, sizeof value);
+        EXPECT_EQ(p_regGet(handle, value, "Terminal", c.key, "", c.size), c.result);
+        EXPECT_EQ(std::string(value), c.value);
+        for (size_t at = c.size; at < sizeof value; ++at) {
+            ASSERT_EQ(value[at], 0x7f) << at;
+        }
+    }
+    p_CloseNoAction(handle);
+}
+
+TEST_F(RegistryLayerTest, PassesCallsOnAndFailsBadHandles) {
+    int handle = p_openReg("/home/root/system.conf");
+    char value[1024] = "old";
+    EXPECT_EQ(p_regGet(handle, value, "System", "nosuchkey", "fallback", sizeof value), 0);
+    EXPECT_STREQ(value, "fallback");
+    EXPECT_EQ(p_regDel(handle, "Terminal"), 0);
+    EXPECT_EQ(p_regGet(handle, value, "Terminal", "name", "gone", sizeof value), 0);
+    EXPECT_STREQ(value, "gone");
+    p_CloseNoAction(handle);
+
+    EXPECT_EQ(p_regGet(0, value, "DNS", "domainname", "", sizeof value), -1);
+    EXPECT_STREQ(value, "");
+    for (int result : {p_regSet(0, "DNS", "domainname", "x"), p_regDel(0, "DNS"), p_regClose(0)}) {
+        EXPECT_NE(result, 0);
     }
 }
 
