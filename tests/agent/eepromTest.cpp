@@ -25,18 +25,14 @@ protected:
         arguments.insert(arguments.begin(), {"--log-level", "1", "eeprom"});
         return onDevice(arguments);
     }
-    // The backup images (not their info files).
-    std::vector<std::string> backups() {
-        std::vector<std::string> names;
+    // The backup images (not their info files) the agent keeps.
+    size_t backups() {
+        size_t count = 0;
         std::error_code error;
-        for (const auto &entry :
-             std::filesystem::directory_iterator(device + "/var/lib/ixo", error)) {
-            std::string name = entry.path().filename().string();
-            if (name.rfind("eeprom-backup-", 0) == 0 && entry.path().extension() == ".bin") {
-                names.push_back(name);
-            }
+        for (const auto &entry : std::filesystem::directory_iterator(device + "/var/lib/ixo", error)) {
+            count += entry.path().extension() == ".bin";
         }
-        return names;
+        return count;
     }
     // An image file as a backup, with its info file unless family is "".
     std::string backupFile(const std::string &name, const std::vector<uint8_t> &image,
@@ -140,7 +136,7 @@ TEST_F(EepromAgentTest, EepromAndInventoryJsonHoldWhatTheTextShowsAndNoFillAsAVa
             EXPECT_THAT(write.out, Not(HasSubstr("backup"))) << arguments[0];
         }
         EXPECT_EQ(sim::nicEeprom(device), image);
-        EXPECT_THAT(backups(), IsEmpty());
+        EXPECT_EQ(backups(), 0u);
     }
 }
 
@@ -160,7 +156,7 @@ TEST_F(EepromAgentTest, WriteIsBackedUpReadBackKeptAndRestored) {
                                                     "  byte 0x50: 0x3b -> 0x4d\n"
                                                   : "dry run: 3 words would change"));
         EXPECT_EQ(sim::nicEeprom(device), before);
-        EXPECT_THAT(backups(), IsEmpty());
+        EXPECT_EQ(backups(), 0u);
 
         AgentRun set = eeprom({"set-key", "1A2B3C4D"});
         EXPECT_EQ(set.exitCode, 0) << set.err;
@@ -190,7 +186,7 @@ TEST_F(EepromAgentTest, WriteIsBackedUpReadBackKeptAndRestored) {
         ASSERT_EQ(replaced.size(), 128u);
         EXPECT_EQ(keyAt(std::vector<uint8_t>(replaced.begin(), replaced.end()), jmicron ? 16 : 44),
                   "1A2B3C4D");
-        EXPECT_EQ(backups().size(), 2u);
+        EXPECT_EQ(backups(), 2u);
     }
 }
 
@@ -242,7 +238,7 @@ TEST_F(EepromAgentTest, RefusedImagesChangeNothingAndARestoreReportsWordsNotTake
         EXPECT_TRUE(c.exitCode != 2 || run.out.empty()) << e2e::joined(c.arguments);
     }
     EXPECT_EQ(sim::nicEeprom(device), factory);
-    EXPECT_THAT(backups(), IsEmpty());
+    EXPECT_EQ(backups(), 0u);
 
     // The image's full checksum is not made to fit: a restore writes it as
     // it is.
@@ -252,7 +248,7 @@ TEST_F(EepromAgentTest, RefusedImagesChangeNothingAndARestoreReportsWordsNotTake
                                       "  word 0x1a: 0x5437 -> 0x545a\n"
                                       "after the write, checksums: active 0x13 valid, full 0x05c2 invalid\n"));
     EXPECT_EQ(sim::nicEeprom(device), factory);
-    EXPECT_THAT(backups(), IsEmpty());
+    EXPECT_EQ(backups(), 0u);
     AgentRun restore = eeprom({"restore", "--family", "rhine", old});
     EXPECT_EQ(restore.exitCode, 0) << restore.err;
     EXPECT_EQ(sim::nicEeprom(device), image);

@@ -10,14 +10,6 @@
 namespace e2e {
 namespace {
 
-std::string repeated(const std::string &text, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) {
-        out += text;
-    }
-    return out;
-}
-
 // The command's result sets the exit status; what each command does is the
 // library's suites' and the doc examples'.
 TEST_F(AgentEndToEnd, CommandFilesRunOnTheDeviceAndTheirOutcomeSetsTheExitStatus) {
@@ -34,6 +26,11 @@ TEST_F(AgentEndToEnd, CommandFilesRunOnTheDeviceAndTheirOutcomeSetsTheExitStatus
 
 TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
     initDevice();
+    std::string opening, closing;
+    for (int level = 0; level < 100000; ++level) {
+        opening += "<p>\n";
+        closing += "</p>";
+    }
     struct Case {
         std::string content;
         std::string expected;
@@ -45,8 +42,8 @@ TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
          "bad.xml:3: unknown command 'formatDisk'"},
         // Nested 100,000 deep, one opening tag a line: the agent's stack would not
         // hold the walks over it.
-        {"<command name=\"deleteFile\">\n<parameters>\n" + repeated("<p>\n", 100000) +
-             repeated("</p>", 100000) + "</parameters></command>\n",
+        {"<command name=\"deleteFile\">\n<parameters>\n" + opening + closing +
+             "</parameters></command>\n",
          "bad.xml:65: elements nested more than 64 deep"},
         {"", "absent.xml"},
     };
