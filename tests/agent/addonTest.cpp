@@ -152,10 +152,6 @@ TEST_F(AddonEndToEnd, PasswordInThePackageUrlIsNeverPrintedButKeptForTheReboot) 
     EXPECT_THAT(support::readFile(device + "/tmp/system.conf"),
                 HasSubstr("<source>http://bob:" + password + "@127.0.0.1:"));
 
-    e2e::AgentRun uninstall = onDevice({"run", sample("uninstallFromDevice.xml")});
-    EXPECT_EQ(uninstall.exitCode, 0) << uninstall.out << uninstall.err;
-    EXPECT_FALSE(support::exists(device + "/etc/addons.d/HelloAddon"));
-    EXPECT_THAT(sim::programLog(device), Contains("deinstall.sh -p /tmp/ixoAddonPipe HelloAddon"));
 }
 
 TEST_F(AddonEndToEnd, AgentUpgradesAndTheDeviceReboots) {

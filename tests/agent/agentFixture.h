@@ -1,26 +1,17 @@
 // Running the real ixoAgent executable on a simulated device of the test's own.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "host/host.h"
-#include "host/registry/registry.h"
 #include "sim/sim.h"
 #include "tests/agent/shellScan.h"
 #include "tests/support/support.h"
@@ -70,22 +61,13 @@ protected:
                 ADD_FAILURE() << finding;
             }
         }
-        EXPECT_EQ(injectedFiles(), std::vector<std::string>())
-            << "tainted text ran as a command on the device";
-        support::removeTree(work);
-    }
-
-    // The files named kInjectedName anywhere on the device.
-    std::vector<std::string> injectedFiles() const {
-        std::vector<std::string> found;
+        // A file the tainted text would create, anywhere on the device.
         std::error_code error;
         for (std::filesystem::recursive_directory_iterator entry(device, error), end;
              !error && entry != end; entry.increment(error)) {
-            if (entry->path().filename() == kInjectedName) {
-                found.push_back(entry->path().string());
-            }
+            EXPECT_NE(entry->path().filename(), kInjectedName) << entry->path();
         }
-        return found;
+        support::removeTree(work);
     }
 
     // The command lines the agent has run on the device in this test so far.
@@ -95,20 +77,18 @@ protected:
         return finishAgent(startAgent(arguments));
     }
 
-    // Starts the agent and returns its process id (the wrapper's, which
-    // becomes the agent), -1 when it could not be started.
+    // Starts the agent and returns its process id (the shell's and the
+    // wrapper's, which become the agent), -1 when it could not be started.
     // IXO_AGENT_WRAPPER, when set, is a command line the agent runs under
-    // (the leak check: "valgrind --error-exitcode=99 ..."), split at blanks.
+    // (the leak check: "valgrind --error-exitcode=99 ..."). A full disk is a
+    // file-size limit: writes beyond it fail with EFBIG.
     pid_t startAgent(const std::vector<std::string> &arguments) {
-        std::string outPath = work + "/stdout";
-        std::string errPath = work + "/stderr";
-        std::vector<std::string> words;
-        const char *wrapper = std::getenv("IXO_AGENT_WRAPPER");
-        std::istringstream wrapperWords(wrapper != nullptr ? wrapper : "");
-        for (std::string word; wrapperWords >> word;) {
-            words.push_back(word);
+        std::string line = "exec <\"$0\" >\"$1\" 2>\"$2\" && shift 2 || exit 120; ";
+        if (fileSizeLimit >= 0) {
+            line += "trap '' XFSZ; ulimit -f " + std::to_string(fileSizeLimit / 512) + " || exit 122; ";
         }
-        words.push_back(IXO_AGENT_EXECUTABLE);
+        Words words = {"sh", "-c", line + "exec $IXO_AGENT_WRAPPER \"$@\"", "/dev/null",
+                       work + "/stdout", work + "/stderr", IXO_AGENT_EXECUTABLE};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char *> argv;
         for (std::string &word : words) {
@@ -117,13 +97,6 @@ protected:
         argv.push_back(nullptr);
         pid_t pid = fork();
         if (pid == 0) {
-            int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int in = open("/dev/null", O_RDONLY);
-            if (out < 0 || err < 0 || in < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
-                dup2(in, 0) < 0) {
-                _exit(120);
-            }
             // HOME points into the test's directory, so the per-user default
             // device can never be this machine's.
             setenv("HOME", (work + "/home").c_str(), 1);
@@ -132,16 +105,7 @@ protected:
             for (const auto &variable : environment) {
                 setenv(variable.first.c_str(), variable.second.c_str(), 1);
             }
-            // A full disk: writes beyond the limit fail with EFBIG.
-            if (fileSizeLimit >= 0) {
-                struct rlimit limit = {static_cast<rlim_t>(fileSizeLimit),
-                                       static_cast<rlim_t>(fileSizeLimit)};
-                if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
-                    setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                    _exit(122);
-                }
-            }
-            execvp(argv[0], argv.data());
+            execv("/bin/sh", argv.data());
             _exit(121);
         }
         return pid;
@@ -202,15 +166,11 @@ protected:
         return commandFile("executeOnDevice", parameters);
     }
 
-    // Stores a value in a registry of the device, as the device itself would.
+    // Stores a value in a registry of the device.
     void setOnDevice(const std::string &file, const std::string &section, const std::string &key,
                      const std::string &value) {
-        std::string error;
-        std::string testRoot = agent::deviceRoot();
-        agent::setDeviceRoot(device);
-        bool stored = agent::registrySet(file, section, key, value, &error);
-        agent::setDeviceRoot(testRoot);
-        ASSERT_TRUE(stored) << error;
+        AgentRun set = onDevice({"registry", "set", file, section, key, value});
+        ASSERT_EQ(set.exitCode, 0) << set.err;
     }
 
     std::string work;

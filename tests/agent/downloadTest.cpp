@@ -8,56 +8,29 @@
 namespace e2e {
 namespace {
 
-constexpr const char *kPassword = "e2e-Pa55:word";
-
-class DownloadEndToEnd : public e2e::AgentEndToEnd {
-protected:
-    void SetUp() override {
-        e2e::AgentEndToEnd::SetUp();
-        initDevice();
-        served = work + "/served";
-        ASSERT_EQ(mkdir(served.c_str(), 0755), 0);
-        wallpaper = std::string(4096, '\0');
-        for (size_t index = 0; index < wallpaper.size(); ++index) {
-            wallpaper[index] = static_cast<char>(index * 7 + index / 256);
-        }
-        support::writeFile(served + "/wallpaper.png", wallpaper);
-        passwordFile = work + "/password";
-        support::writeFile(passwordFile, std::string(kPassword) + "\n");
-        std::string error;
-        ASSERT_TRUE(server.start(std::string(IXO_SOURCE_DIR) + "/tests/support/httpServer.py",
-                                 served, "bob", passwordFile, 30, &error))
-            << error;
-    }
-    void TearDown() override {
-        server.stop();
-        e2e::AgentEndToEnd::TearDown();
-    }
-
-    // The HTTP sample with its server replaced by the test server.
-    std::string httpSample() {
-        std::string xml = support::readFile(sample("downloadFileFromServer-http.xml"));
-        const std::string from = "http://updates.example.com";
-        size_t at = xml.find(from);
-        EXPECT_NE(at, std::string::npos);
-        if (at != std::string::npos) {
-            xml.replace(at, from.size(), server.url(""));
-        }
-        std::string path = work + "/download-http.xml";
-        support::writeFile(path, xml);
-        return path;
-    }
-
+TEST_F(AgentEndToEnd, HttpSampleFetchesWithTheGivenCredentialsAndNeverShowsThem) {
+    initDevice();
+    std::string served = work + "/served";
+    ASSERT_EQ(mkdir(served.c_str(), 0755), 0);
+    const std::string wallpaper = "\x89PNG wallpaper " + std::string(4000, 'w');
+    support::writeFile(served + "/wallpaper.png", wallpaper);
+    std::string passwordFile = work + "/password";
+    support::writeFile(passwordFile, "e2e-Pa55:word\n");
     downloadtest::TestHttpServer server;
-    std::string served;
-    std::string wallpaper;
-    std::string passwordFile;
-};
+    std::string error;
+    ASSERT_TRUE(server.start(std::string(IXO_SOURCE_DIR) + "/tests/support/httpServer.py",
+                             served, "bob", passwordFile, 30, &error))
+        << error;
+    // The HTTP sample with its server replaced by the test server.
+    std::string xml = support::readFile(sample("downloadFileFromServer-http.xml"));
+    const std::string from = "http://updates.example.com";
+    ASSERT_NE(xml.find(from), std::string::npos);
+    std::string command = work + "/download-http.xml";
+    support::writeFile(command, xml.replace(xml.find(from), from.size(), server.url("")));
 
-TEST_F(DownloadEndToEnd, HttpSampleFetchesWithTheGivenCredentialsAndNeverShowsThem) {
     std::string log = work + "/agent.log";
     Words run = {"--log-file", log, "--log-level", "4", "--download-user", "bob",
-                 "--download-password-file", passwordFile, "run", httpSample()};
+                 "--download-password-file", passwordFile, "run", command};
     support::writeFile(passwordFile, "wrong-Pa55-7731\n");
     AgentRun refused = onDevice(run);
     EXPECT_EQ(refused.exitCode, 1) << refused.out << refused.err;
@@ -65,7 +38,7 @@ TEST_F(DownloadEndToEnd, HttpSampleFetchesWithTheGivenCredentialsAndNeverShowsTh
     EXPECT_FALSE(support::exists(device + "/home/root/wallpaper.png"));
     EXPECT_THAT(support::readFile(log), HasSubstr("HTTP status 401"));
 
-    support::writeFile(passwordFile, std::string(kPassword) + "\n");
+    support::writeFile(passwordFile, "e2e-Pa55:word\n");
     AgentRun fetched = onDevice(run);
     EXPECT_EQ(fetched.exitCode, 0) << fetched.out << fetched.err;
     EXPECT_TRUE(support::readFile(device + "/home/root/wallpaper.png") == wallpaper);

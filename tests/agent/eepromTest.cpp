@@ -25,18 +25,14 @@ protected:
         arguments.insert(arguments.begin(), {"--log-level", "1", "eeprom"});
         return onDevice(arguments);
     }
-    // The backup images (not their info files).
-    std::vector<std::string> backups() {
-        std::vector<std::string> names;
+    // The backup images (not their info files) the agent keeps.
+    size_t backups() {
+        size_t count = 0;
         std::error_code error;
-        for (const auto &entry :
-             std::filesystem::directory_iterator(device + "/var/lib/ixo", error)) {
-            std::string name = entry.path().filename().string();
-            if (name.rfind("eeprom-backup-", 0) == 0 && entry.path().extension() == ".bin") {
-                names.push_back(name);
-            }
+        for (const auto &entry : std::filesystem::directory_iterator(device + "/var/lib/ixo", error)) {
+            count += entry.path().extension() == ".bin";
         }
-        return names;
+        return count;
     }
     // An image file as a backup, with its info file unless family is "".
     std::string backupFile(const std::string &name, const std::vector<uint8_t> &image,
@@ -140,7 +136,7 @@ TEST_F(EepromAgentTest, EepromAndInventoryJsonHoldWhatTheTextShowsAndNoFillAsAVa
             EXPECT_THAT(write.out, Not(HasSubstr("backup"))) << arguments[0];
         }
         EXPECT_EQ(sim::nicEeprom(device), image);
-        EXPECT_THAT(backups(), IsEmpty());
+        EXPECT_EQ(backups(), 0u);
     }
 }
 
@@ -160,7 +156,7 @@ TEST_F(EepromAgentTest, WriteIsBackedUpReadBackKeptAndRestored) {
                                                     "  byte 0x50: 0x3b -> 0x4d\n"
                                                   : "dry run: 3 words would change"));
         EXPECT_EQ(sim::nicEeprom(device), before);
-        EXPECT_THAT(backups(), IsEmpty());
+        EXPECT_EQ(backups(), 0u);
 
         AgentRun set = eeprom({"set-key", "1A2B3C4D"});
         EXPECT_EQ(set.exitCode, 0) << set.err;
@@ -190,34 +186,22 @@ TEST_F(EepromAgentTest, WriteIsBackedUpReadBackKeptAndRestored) {
         ASSERT_EQ(replaced.size(), 128u);
         EXPECT_EQ(keyAt(std::vector<uint8_t>(replaced.begin(), replaced.end()), jmicron ? 16 : 44),
                   "1A2B3C4D");
-        EXPECT_EQ(backups().size(), 2u);
+        EXPECT_EQ(backups(), 2u);
     }
 }
 
-TEST_F(EepromAgentTest, SetSerialKeepsBothChecksumsAndPadsWithZeros) {
+TEST_F(EepromAgentTest, SetSerialTakesAValueAfterDoubleDashAndKeepsTheChecksums) {
     initDevice({"--nic", "rhine"});
-    AgentRun set = eeprom({"set-serial", "TC-2024-007"});
+    AgentRun set = eeprom({"set-serial", "--", "-X"});
     EXPECT_EQ(set.exitCode, 0) << set.err;
-    EXPECT_THAT(set.out, HasSubstr("serial number: took (read back \"TC-2024-007\")\n"));
+    EXPECT_THAT(set.out, HasSubstr("serial number: took (read back \"-X\")\n"));
+    EXPECT_THAT(set.out, HasSubstr("checksums: active 0x"));
+    EXPECT_THAT(set.out, Not(HasSubstr("invalid")));
     std::vector<uint8_t> image = sim::nicEeprom(device);
-    EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), "TC-2024-007");
-    unsigned int bytes = 0;
-    unsigned int words = 0;
-    for (int at = 0; at < 32; ++at) {
-        bytes += image[at];
-    }
-    for (int word = 0; word < 64; ++word) {
-        words += image[2 * word] | image[2 * word + 1] << 8;
-    }
-    EXPECT_EQ(bytes % 256, 0u);
-    EXPECT_EQ(words % 65536, 0u);
-
-    EXPECT_EQ(eeprom({"set-serial", "--", "-X"}).exitCode, 0);
-    image = sim::nicEeprom(device);
-    EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), std::string("-X") + std::string(9, '\0'));
+    EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), "-X" + std::string(9, '\0'));
 }
 
-TEST_F(EepromAgentTest, RefusedArgumentsAndUntrustedImagesChangeNothing) {
+TEST_F(EepromAgentTest, RefusedImagesChangeNothingAndARestoreReportsWordsNotTaken) {
     initDevice();
     std::vector<uint8_t> factory = sim::nicEeprom(device);
     std::vector<uint8_t> image = factory;
@@ -254,7 +238,7 @@ TEST_F(EepromAgentTest, RefusedArgumentsAndUntrustedImagesChangeNothing) {
         EXPECT_TRUE(c.exitCode != 2 || run.out.empty()) << e2e::joined(c.arguments);
     }
     EXPECT_EQ(sim::nicEeprom(device), factory);
-    EXPECT_THAT(backups(), IsEmpty());
+    EXPECT_EQ(backups(), 0u);
 
     // The image's full checksum is not made to fit: a restore writes it as
     // it is.
@@ -264,24 +248,18 @@ TEST_F(EepromAgentTest, RefusedArgumentsAndUntrustedImagesChangeNothing) {
                                       "  word 0x1a: 0x5437 -> 0x545a\n"
                                       "after the write, checksums: active 0x13 valid, full 0x05c2 invalid\n"));
     EXPECT_EQ(sim::nicEeprom(device), factory);
-    EXPECT_THAT(backups(), IsEmpty());
+    EXPECT_EQ(backups(), 0u);
     AgentRun restore = eeprom({"restore", "--family", "rhine", old});
     EXPECT_EQ(restore.exitCode, 0) << restore.err;
     EXPECT_EQ(sim::nicEeprom(device), image);
-}
 
-TEST_F(EepromAgentTest, RestoreReportsWordsTheEepromDidNotTake) {
-    initDevice({"--nic", "rhine"});
-    std::vector<uint8_t> image = sim::nicEeprom(device);
-    ASSERT_EQ(keyAt(image, 44), "5A3C96E1");
-    image[44] = 0x1e;
-    std::string backup = backupFile("image.bin", image, "rhine");
     // Programming is acknowledged, but the cells keep their content.
     sim::setKnob(device, "nic.fault", "stuck");
-    AgentRun restore = eeprom({"restore", backup});
-    EXPECT_EQ(restore.exitCode, 1);
-    EXPECT_THAT(restore.out, HasSubstr("  word 0x16: wrote 0x961e, read back 0x96e1\n"
-                                       "read back: 1 of 64 words differ from what was written\n"));
+    image[44] ^= 0xff;
+    AgentRun stuck = eeprom({"restore", backupFile("stuck.bin", image, "rhine")});
+    EXPECT_EQ(stuck.exitCode, 1);
+    EXPECT_THAT(stuck.out, HasSubstr("  word 0x16: wrote 0x961e, read back 0x96e1\n"
+                                     "read back: 1 of 64 words differ from what was written\n"));
 }
 
 TEST_F(EepromAgentTest, RealDeviceWritesNeedYesBeforeAnythingIsTouched) {
@@ -293,32 +271,27 @@ TEST_F(EepromAgentTest, RealDeviceWritesNeedYesBeforeAnythingIsTouched) {
     std::string image = backupFile("image.bin", std::vector<uint8_t>(128, 0x11), "rhine");
     for (const Words &write : std::vector<Words>{
              {"set-key", "1"}, {"set-serial", "A"}, {"set-cmos", cmos}, {"restore", image}}) {
-        SCOPED_TRACE(write[0]);
-        Words arguments = {"--real-device", "--library", library, "eeprom"};
-        arguments.insert(arguments.end(), write.begin(), write.end());
-        AgentRun refused = agent(arguments);
-        EXPECT_EQ(refused.exitCode, 2);
-        EXPECT_THAT(refused.err, HasSubstr("(--real-device) needs --yes; nothing was touched"));
-        EXPECT_THAT(refused.err, Not(HasSubstr(library)));
-        for (const char *confirmation : {"--yes", "--dry-run"}) {
-            arguments.push_back(confirmation);
-            AgentRun passed = agent(arguments);
-            arguments.pop_back();
-            EXPECT_EQ(passed.exitCode, 2) << confirmation;
-            EXPECT_THAT(passed.err, HasSubstr("cannot load " + library)) << confirmation;
+        for (std::string confirmation : {"", "--yes", "--dry-run"}) {
+            Words arguments = {"--real-device", "--library", library, "eeprom"};
+            arguments.insert(arguments.end(), write.begin(), write.end());
+            if (!confirmation.empty()) {
+                arguments.push_back(confirmation);
+            }
+            AgentRun run = agent(arguments);
+            EXPECT_EQ(run.exitCode, 2) << joined(arguments);
+            EXPECT_THAT(run.err, HasSubstr(confirmation.empty()
+                                               ? "(--real-device) needs --yes; nothing was touched"
+                                               : "cannot load " + library))
+                << joined(arguments);
         }
     }
 }
 
-TEST_F(EepromAgentTest, DumpPrintsTheImageOfTheDevice) {
-    initDevice();
+TEST_F(EepromAgentTest, DumpPrintsTheImageAndADeviceWithoutAControllerHasNone) {
+    initDevice({"--nic", "rhine"});
     AgentRun dump = eeprom({"dump"});
     EXPECT_EQ(dump.exitCode, 0) << dump.err;
     EXPECT_THAT(dump.out, HasSubstr("\n0070    "));
-}
-
-TEST_F(EepromAgentTest, DeviceWithoutASupportedController) {
-    initDevice({"--nic", "rhine"});
     support::writeFile(device + "/proc/bus/pci/devices",
                        "0000\t11060601\t0\t00000000\t00000000\n");
     AgentRun show = eeprom({"show"});

@@ -3,7 +3,6 @@
 // command files that run nothing, and the documents the device reports.
 
 #include <cstdio>
-#include <functional>
 #include <regex>
 
 #include "tests/agent/agentFixture.h"
@@ -11,54 +10,27 @@
 namespace e2e {
 namespace {
 
-std::string repeated(const std::string &text, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) {
-        out += text;
-    }
-    return out;
-}
-
+// The command's result sets the exit status; what each command does is the
+// library's suites' and the doc examples'.
 TEST_F(AgentEndToEnd, CommandFilesRunOnTheDeviceAndTheirOutcomeSetsTheExitStatus) {
     initDevice();
-    const std::string done = "result: 0\nerrorClass: (none)\nmessage: (none)\nresponse: (none)\n";
-    std::string conf = device + "/home/root/system.conf";
-    const struct {
-        std::string file;
-        int exitCode;
-        std::string out;
-        std::function<bool()> effect;  // what the device shows after the run, if anything
-    } cases[] = {
-        {sample("deleteFile.xml"), 0, "command: deleteFile\n" + done,
-         [&] { return !support::exists(device + "/var/log/old-agent.log"); }},
-        {sample("deleteFile.xml"), 1, "result: -1\nerrorClass: file_error\nmessage: ", nullptr},
-        {sample("deleteDirectory.xml"), 0, "command: deleteDirectory\n" + done,
-         [&] { return !support::exists(device + "/home/root/addon-cache"); }},
-        {sample("downloadFileFromServer.xml"), 0, "command: downloadFileFromServer\n" + done,
-         [&] { return support::readFile(device + "/etc/motd").find("managed centrally") != std::string::npos; }},
-        {commandFile("setConfiguration",
-                     "<networkInterface><mac>00:40:63:C1:2A:01</mac><addressing>static"
-                     "</addressing><address>192.0.2.300</address></networkInterface>"),
-         1, "result: -1\nerrorClass: invalid_arguments\nmessage: (none)\n",
-         [&] { return sim::programLog(device).empty(); }},
-        {sample("setConfiguration.xml"), 0, "command: setConfiguration\n" + done,
-         [&] { return support::readFile(conf).find("\nname=TC-LOBBY-07\n") != std::string::npos; }},
-        {sample("setConfigurationDhcp.xml"), 0, done,
-         [&] { return !support::exists(device + "/home/root/ixoAssetTags"); }},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.file);
-        sim::clearProgramLog(device);
-        AgentRun run = onDevice({"run", c.file});
-        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        EXPECT_THAT(run.out, HasSubstr(c.out));
-        EXPECT_TRUE(!c.effect || c.effect());
+    for (int exitCode : {0, 1}) {
+        AgentRun run = onDevice({"run", sample("deleteFile.xml")});
+        EXPECT_EQ(run.exitCode, exitCode) << run.err;
+        EXPECT_THAT(run.out, HasSubstr(exitCode == 0 ? "command: deleteFile\nresult: 0\nerrorClass: (none)\n"
+                                                     : "result: -1\nerrorClass: file_error\nmessage: "));
+        EXPECT_FALSE(support::exists(device + "/var/log/old-agent.log"));
         EXPECT_EQ(sim::mountOptions(device, "/"), "ro,noatime");
     }
 }
 
 TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
     initDevice();
+    std::string opening, closing;
+    for (int level = 0; level < 100000; ++level) {
+        opening += "<p>\n";
+        closing += "</p>";
+    }
     struct Case {
         std::string content;
         std::string expected;
@@ -70,8 +42,8 @@ TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
          "bad.xml:3: unknown command 'formatDisk'"},
         // Nested 100,000 deep, one opening tag a line: the agent's stack would not
         // hold the walks over it.
-        {"<command name=\"deleteFile\">\n<parameters>\n" + repeated("<p>\n", 100000) +
-             repeated("</p>", 100000) + "</parameters></command>\n",
+        {"<command name=\"deleteFile\">\n<parameters>\n" + opening + closing +
+             "</parameters></command>\n",
          "bad.xml:65: elements nested more than 64 deep"},
         {"", "absent.xml"},
     };

@@ -31,46 +31,39 @@ bool plainCharacter(char c) {
 
 bool operatorCharacter(char c) { return std::strchr(";&|<>()\n", c) != nullptr; }
 
-struct WordBuilder {
-    std::vector<ShellWord> *words;
+}  // namespace
+
+bool splitShellLine(const std::string &line, std::vector<ShellWord> *words, std::string *error) {
+    words->clear();
+    // An empty quoted word ('') is still a word.
     ShellWord current;
     bool open = false;
-
-    void add(char c, bool literal) {
+    auto add = [&](char c, bool literal) {
         current.text.push_back(c);
         current.literal.push_back(literal);
         open = true;
-    }
-    // An empty quoted word ('') is still a word.
-    void startQuoted() { open = true; }
-    void end() {
+    };
+    auto end = [&] {
         if (open) {
             words->push_back(current);
         }
         current = ShellWord();
         open = false;
-    }
-};
-
-}  // namespace
-
-bool splitShellLine(const std::string &line, std::vector<ShellWord> *words, std::string *error) {
-    words->clear();
-    WordBuilder word{words, {}, false};
+    };
     size_t i = 0;
     while (i < line.size()) {
         char c = line[i];
         if (c == ' ' || c == '\t') {
-            word.end();
+            end();
             ++i;
         } else if (operatorCharacter(c)) {
-            word.end();
-            word.add(c, false);
-            word.end();
+            end();
+            add(c, false);
+            end();
             ++i;
         } else if (c == '\\') {
             if (i + 1 < line.size() && line[i + 1] != '\n') {
-                word.add(line[i + 1], true);
+                add(line[i + 1], true);
             }
             i += 2;
         } else if (c == '\'') {
@@ -79,24 +72,24 @@ bool splitShellLine(const std::string &line, std::vector<ShellWord> *words, std:
                 *error = "single quote at " + std::to_string(i) + " is never closed";
                 return false;
             }
-            word.startQuoted();
+            open = true;
             for (size_t k = i + 1; k < close; ++k) {
-                word.add(line[k], true);
+                add(line[k], true);
             }
             i = close + 1;
         } else if (c == '"') {
-            word.startQuoted();
+            open = true;
             size_t k = i + 1;
             for (; k < line.size() && line[k] != '"'; ++k) {
                 if (line[k] == '\\' && k + 1 < line.size() &&
                     std::strchr("$`\"\\\n", line[k + 1]) != nullptr) {
                     if (line[k + 1] != '\n') {
-                        word.add(line[k + 1], true);
+                        add(line[k + 1], true);
                     }
                     ++k;
                 } else {
                     // Expansions stay active inside double quotes.
-                    word.add(line[k], line[k] != '$' && line[k] != '`');
+                    add(line[k], line[k] != '$' && line[k] != '`');
                 }
             }
             if (k >= line.size()) {
@@ -105,23 +98,18 @@ bool splitShellLine(const std::string &line, std::vector<ShellWord> *words, std:
             }
             i = k + 1;
         } else {
-            word.add(c, plainCharacter(c));
+            add(c, plainCharacter(c));
             ++i;
         }
     }
-    word.end();
+    end();
     return true;
 }
 
 namespace {
 
-std::string baseName(const std::string &path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool nestedShell(const std::string &program) {
-    std::string name = baseName(program);
+    std::string name = program.substr(program.rfind('/') + 1);
     return name == "su" || name == "sh" || name == "bash";
 }
 
