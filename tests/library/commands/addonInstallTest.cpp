@@ -168,6 +168,31 @@ TEST_F(AddonInstallTest, OutcomeFileReadExactlyAndAnAnswerALocalUserPutsThereIsN
     }
 }
 
+// A package that cannot be fetched, or an agent that gives no download
+// function, fails the install before anything runs on the device.
+TEST_F(AddonInstallTest, NoPackageFetchedMeansNothingRun) {
+    const struct {
+        const char *name;
+        const char *source;
+        bool downloadFunction;
+    } cases[] = {
+        {"not on the server", "http://server/addons/Missing.tar", true},
+        {"no download function", helloSource, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        table.downloadToFile = c.downloadFunction ? copyPackage : nullptr;
+        initPlatformSpecificCommands(&table);
+        clearLines();
+
+        EXPECT_EQ(install(c.source, "true"), Outcome(-1, "file_error"));
+
+        EXPECT_THAT(lines(), IsEmpty());
+        EXPECT_FALSE(exists("/etc/addons.d/HelloAddon"));
+        EXPECT_EQ(userLockedOut(), 0);
+    }
+}
+
 // The window manager's control file and the installer's outcome file are
 // both in /tmp, where a local user may have put links to a device file.
 TEST_F(AddonInstallTest, LinksALocalUserPlantsAtTheOutcomeOrWindowManagerFileAreNotWrittenThrough) {

@@ -191,6 +191,24 @@ TEST_F(AgentSettingsTest, LogSettingsListenPortAndDomain) {
     }
 }
 
+// The hooks this platform answers with constants: the write filter is never
+// switched on the agent's word, and there is no certificate to point to.
+TEST_F(AgentSettingsTest, ConstantHooksAnswerWithoutTouchingTheDevice) {
+    std::string registries = support::readFile(hostPath("/tmp/system.conf")) +
+                             support::readFile(hostPath("/home/root/system.conf"));
+    int state = -1;
+    char path[IXO_REGISTRY_BUFFER_SIZE] = "untouched";
+    EXPECT_EQ(getWriteFilterStateFromIxo(nullptr, &state), 0);
+    EXPECT_EQ(state, 1);
+    EXPECT_EQ(setWriteFilterStateFromIxo(nullptr, 0), 0);
+    EXPECT_EQ(setAgentVersion("9.9"), 0);
+    EXPECT_EQ(GetCertificatePath(path), -1);
+    EXPECT_STREQ(path, "untouched");
+    EXPECT_EQ(support::readFile(hostPath("/tmp/system.conf")) +
+                  support::readFile(hostPath("/home/root/system.conf")),
+              registries);
+}
+
 class RegistryLayerTest : public support::SimDeviceTest {};
 
 TEST_F(RegistryLayerTest, TemporaryRegistryHasOneSharedHandleThatAFailedOpenDoesNotKeep) {
