@@ -191,6 +191,7 @@ TEST_F(AssetValuesTest, FailedTransfersLeaveTheBuffers) {
         EXPECT_EQ(updateCMOSValue(block), -1);
         EXPECT_EQ(updateSecurityKey(1), -1);
     }
+    EXPECT_EQ(sim::portAccesses(), 0u);
     sim::failIopl(false);
     EXPECT_EQ(getEpromAssets(&record), 0);
     EXPECT_EQ(sim::nicStats().eepromWrites, 0u);

@@ -99,28 +99,16 @@ TEST_F(IdentificationTest, CiscoIsFoundInTheOemStringsThroughAPrivateCapture) {
     EXPECT_EQ(sim::recordedLines().size(), 1u);
 }
 
-TEST_F(IdentificationTest, FixedDriveNameIsTheFirstWord) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"  \n\thdc  sda\n", "hdc"}, {std::string(300, 'x'), std::string(127, 'x')}, {"", ""}};
-    for (const auto &[content, name] : cases) {
-        writeDeviceFile("/tmp/FixedDevice", content);
-        fixedDrive();
-        EXPECT_EQ(std::string(fixedDriveName), name);
-    }
-    removeDeviceFile("/tmp/FixedDevice");
-    fixedDrive();
-    EXPECT_STREQ(fixedDriveName, "");
-}
-
-// Type 0 also when no drive is named, the named one is missing, or its
-// first sector is cut short; an empty name must not open /dev itself.
+// The drive is the first word of /tmp/FixedDevice. Type 0 also when no drive
+// is named, the named one is missing, or its first sector is cut short; an
+// empty name must not open /dev itself.
 TEST_F(IdentificationTest, PlatformTypeFromTheFixedDrivesPartitionTable) {
     const std::tuple<uint8_t, uint8_t, int> cases[] = {
         {0x52, 0x07, 1}, {0x52, 0x0B, 2}, {0x52, 0x83, 2}, {0x52, 0x0C, 0},
         {0x52, 0x00, 0}, {0x0B, 0x07, 3}, {0x0B, 0x00, 3}, {0x83, 0x52, 4},
         {0x83, 0x00, 4}, {0x07, 0x52, 0}, {0x00, 0x83, 0}, {0x0C, 0x83, 0},
     };
-    writeDeviceFile("/tmp/FixedDevice", "hdb\n");
+    writeDeviceFile("/tmp/FixedDevice", "  \n\thdb  sda\n");
     for (const auto &[first, second, expected] : cases) {
         std::vector<sim::PartitionEntry> entries = {{0, 0x80, first, 63, 1000}};
         if (second != 0) {
@@ -129,14 +117,19 @@ TEST_F(IdentificationTest, PlatformTypeFromTheFixedDrivesPartitionTable) {
         writeDrive("/dev/hdb", entries);
         EXPECT_EQ(getPlatformType(), expected) << std::hex << int(first) << " " << int(second);
     }
-    for (const char *name : {"", "sdq\n"}) {
-        writeDeviceFile("/tmp/FixedDevice", name);
+    EXPECT_STREQ(fixedDriveName, "hdb");
+    const std::pair<std::string, std::string> names[] = {
+        {std::string(300, 'x'), std::string(127, 'x')}, {"", ""}, {"sdq\n", "sdq"}};
+    for (const auto &[content, name] : names) {
+        writeDeviceFile("/tmp/FixedDevice", content);
         EXPECT_EQ(getPlatformType(), 0) << name;
+        EXPECT_EQ(std::string(fixedDriveName), name);
     }
     writeDeviceFile("/dev/sdq", std::string(300, '\0'));
     EXPECT_EQ(getPlatformType(), 0);
     removeDeviceFile("/tmp/FixedDevice");
     EXPECT_EQ(getPlatformType(), 0);
+    EXPECT_STREQ(fixedDriveName, "");
 }
 
 // Without the power to override file permissions, a drive only the owner

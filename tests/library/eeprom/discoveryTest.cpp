@@ -1,5 +1,4 @@
-// Finding the controller in the PCI list, and the transfers' failures before
-// any controller operation runs.
+// Finding the controller in the PCI list.
 // Checksums, the hex dump and the port wrappers.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -78,44 +77,6 @@ TEST_F(DiscoveryTest, ScanFindsTheControllerAndItsIoBase) {
             ASSERT_EQ(row, &pcidev_tbl[c.row]);
             EXPECT_EQ(row->io_addr, c.ioAddr);
         }
-    }
-}
-
-TEST_F(DiscoveryTest, TransfersFailBeforeAnyControllerOperation) {
-    const std::string notFound = "No ethernet device not found \n";
-    struct Case {
-        const char *name;
-        std::string list;  // empty: no PCI list at all
-        bool refuseIopl;
-        std::string printed;  // by each of the two transfers
-    };
-    const Case cases[] = {
-        {"no supported controller", otherDevices(), false, notFound},
-        {"no PCI list", "", false, "Failed to open /proc/bus/pci/devices.\n" + notFound},
-        {"privilege refused", pciLine(0x11063065, 0xe001), true,
-         "Not able to rise I/O privilege level of current process to : 3\n"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        sim::resetPortBus();
-        sim::failIopl(c.refuseIopl);
-        if (c.list.empty()) {
-            std::remove(hostPath("/proc/bus/pci/devices").c_str());
-        } else {
-            writePciList(c.list);
-        }
-        std::memset(eeprom_contents, 0, sizeof eeprom_contents);
-        Record record(0x3F);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(readEepromAssetValues(record.data()), -1);
-        EXPECT_EQ(writeEepromAssetValues(record.data()), -1);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed + c.printed);
-        EXPECT_EQ(sim::ioplCalls(), std::vector<int>(2, 3));
-        EXPECT_EQ(sim::portAccesses(), 0u);
-        EXPECT_TRUE(record.slotsAreZero({0, 1, 2, 3, 4, 5, 6, 7}));
-        // A transfer that got going starts from a fresh image.
-        EXPECT_EQ(eepromtest::bytesOf(eeprom_contents, 0, EEPROM_IMAGE_SIZE),
-                  std::vector<uint8_t>(EEPROM_IMAGE_SIZE, 0xFF));
     }
 }
 

@@ -16,7 +16,6 @@
 #include "ixo/registry.h"
 #include "tests/support/platformTestSupport.h"
 
-using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -60,32 +59,21 @@ protected:
     std::string capturePath() const { return "/tmp/networkSpeed" + std::to_string(getpid()); }
 };
 
-TEST_F(InventoryTest, OnlyThePrimaryInterfaceIsActiveAndDhcpEnabled) {
-    // The name is compared in any case; an empty one makes no interface primary.
-    const std::pair<std::string, uint32_t> cases[] = {
-        {"eth0", 1}, {"ETH0", 1}, {"wlan0", 0}, {"", 0}};
-    for (const auto &[primary, isPrimary] : cases) {
-        SCOPED_TRACE(primary);
-        ASSERT_EQ(readEth0(kDhcpKeys, primary), 0);
-        EXPECT_EQ(only().ipAssignmentType, 2u);
-        EXPECT_THAT((std::vector<uint32_t>{only().isPrimary, only().dhcpEnabled, only().active}),
-                    Each(isPrimary));
-        EXPECT_THAT(entryTexts(only().dnsServers), ElementsAre("192.0.2.53", "192.0.2.54"));
-        EXPECT_THAT(entryTexts(only().dnsSuffixes), ElementsAre("branch.example.test"));
-        // An empty second WINS server adds no entry.
-        EXPECT_THAT(entryTexts(only().winsServers), ElementsAre("192.0.2.70"));
-    }
-}
-
-TEST_F(InventoryTest, AddressingAndConfiguredSpeed) {
+// Only the primary interface, named in any case, is active and DHCP enabled;
+// an empty name makes none primary.
+TEST_F(InventoryTest, AddressingConfiguredSpeedAndPrimary) {
     struct Case {
         std::string keys;
         uint32_t type;
         std::string dhcpServer;
         uint32_t speedSetting, duplexSetting;
+        std::string primary = "eth0";
     };
     const Case cases[] = {
-        {"ip=dhcp\nbootp=YES\n", 3, "192.0.2.2", 0, 0}, {"ip=dhcp\nbootp=no\n", 2, "192.0.2.2", 0, 0},
+        {"ip=dhcp\nbootp=YES\n", 3, "192.0.2.2", 0, 0, "ETH0"},
+        {"ip=dhcp\nbootp=no\n", 2, "192.0.2.2", 0, 0},
+        {"ip=dhcp\n", 2, "192.0.2.2", 0, 0, "wlan0"},
+        {"ip=dhcp\n", 2, "192.0.2.2", 0, 0, ""},
         {"ip=Static\n", 1, "", 0, 0},                   {"ip=manual\n", 0, "", 0, 0},
         {"speed=100F\n", 0, "", 100, 2},                {"speed=1000H\n", 0, "", 1000, 1},
         {"speed=auto\n", 0, "", 1, 3},                  {"speed=AUTO\n", 0, "", 1, 3},
@@ -95,8 +83,16 @@ TEST_F(InventoryTest, AddressingAndConfiguredSpeed) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.keys);
         ASSERT_EQ(readEth0("mac=00:40:63:C1:2A:01\naddress=192.0.2.60\nnetmask=255.255.255.0\n"
-                           "gateway=192.0.2.1\ndhcpserver=192.0.2.2\n" + c.keys),
+                           "gateway=192.0.2.1\ndhcpserver=192.0.2.2\n" + c.keys, c.primary),
                   0);
+        uint32_t isPrimary = c.primary == "eth0" || c.primary == "ETH0";
+        EXPECT_EQ(only().isPrimary, isPrimary);
+        EXPECT_EQ(only().active, isPrimary);
+        EXPECT_EQ(only().dhcpEnabled, isPrimary && c.type >= 2 ? 1u : 0u);
+        EXPECT_THAT(entryTexts(only().dnsServers), ElementsAre("192.0.2.53", "192.0.2.54"));
+        EXPECT_THAT(entryTexts(only().dnsSuffixes), ElementsAre("branch.example.test"));
+        // An empty second WINS server adds no entry.
+        EXPECT_THAT(entryTexts(only().winsServers), ElementsAre("192.0.2.70"));
         EXPECT_EQ(only().ipAssignmentType, c.type);
         EXPECT_EQ(only().dhcpServer, c.dhcpServer);
         EXPECT_EQ(only().speedSetting, c.speedSetting);

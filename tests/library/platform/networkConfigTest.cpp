@@ -19,14 +19,21 @@ class NetworkConfigTest : public PlatformTest {};
 
 // An unknown MAC is skipped with its change command; nothing but colons would
 // normalise to the empty text of an uncached section and must not match one.
+// Interfaces that are not primary write no DNS or WINS.
 TEST_F(NetworkConfigTest, MacsMatchWithOrWithoutColonsInEitherCase) {
-    addInterface(record.get(), {"00:40:63:c1:2a:02", 1, "198.51.100.20", "255.255.255.0", "1"});
+    addInterface(record.get(), {"00:40:63:c1:2a:02", 1, "198.51.100.20", "255.255.255.128", "1",
+                                {"203.0.113.53"}, {"other.example.test"}, {"203.0.113.70"}});
     addInterface(record.get(), {"0040:63C1:2A03", 1, "203.0.113.11", "255.255.255.0", "1"});
     addInterface(record.get(), {"00:11:22:33:44:55", 2, "192.0.2.99"});
     addInterface(record.get(), {":::", 2, "192.0.2.98"});
     setRegistryValue(kTemporary, "Network-ppp0", "mac", "");
     ASSERT_EQ(apply(), 0);
     EXPECT_EQ(persistent("Network-wlan0", "address"), "198.51.100.20");
+    EXPECT_EQ(persistent("Network-wlan0", "netmask"), "255.255.255.128");
+    EXPECT_EQ(persistent("DNS", "dnsserver1"), "192.0.2.53");
+    EXPECT_EQ(persistent("DNS", "domainname"), "branch.example.test");
+    EXPECT_EQ(persistent("WINS", "winsAuto"), "true");
+    EXPECT_EQ(persistent("WINS", "winsserver1"), kAbsent);
     EXPECT_EQ(persistent("Network-eth1", "address"), "203.0.113.11");
     EXPECT_EQ(persistent("Network-ppp0", "address"), kAbsent);
     EXPECT_EQ(persistent("Network-eth0", "address"), "192.0.2.41");
@@ -75,17 +82,6 @@ TEST_F(NetworkConfigTest, StaticPrimaryWritesDnsAndWins) {
     ASSERT_EQ(apply(), 0);
     EXPECT_EQ(persistent("DNS", "domainname"), "lobby.example.test");
     EXPECT_EQ(persistent("WINS", "winsserver2"), "192.0.2.171");
-}
-
-TEST_F(NetworkConfigTest, StaticInterfaceThatIsNotPrimaryWritesNoDnsOrWins) {
-    addInterface(record.get(), {kEth1Mac, 1, "203.0.113.11", "255.255.255.128", "203.0.113.1",
-                                {"203.0.113.53"}, {"other.example.test"}, {"203.0.113.70"}});
-    ASSERT_EQ(apply(), 0);
-    EXPECT_EQ(persistent("Network-eth1", "netmask"), "255.255.255.128");
-    EXPECT_EQ(persistent("DNS", "dnsserver1"), "192.0.2.53");
-    EXPECT_EQ(persistent("DNS", "domainname"), "branch.example.test");
-    EXPECT_EQ(persistent("WINS", "winsAuto"), "true");
-    EXPECT_EQ(persistent("WINS", "winsserver1"), kAbsent);
 }
 
 // Only static addressing writes the netmask, gateway and DNS keys.
