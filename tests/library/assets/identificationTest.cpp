@@ -6,7 +6,6 @@
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -138,19 +137,10 @@ TEST_F(IdentificationTest, PlatformTypeOpensTheDriveReadOnly) {
     writeDeviceFile("/tmp/FixedDevice", "sda\n");
     writeDrive("/dev/sda", {{0, 0x80, 0x83, 2048, 4096}});
     ASSERT_EQ(chmod(hostPath("/dev/sda").c_str(), 0444), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2] = {};
-        if (syscall(SYS_capset, &header, data) != 0) {
-            _exit(100);
-        }
-        _exit(getPlatformType());
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 4);
+    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[2] = {};
+    EXPECT_EXIT(_exit(syscall(SYS_capset, &header, none) == 0 ? getPlatformType() : 100),
+                ::testing::ExitedWithCode(4), "");
 }
 
 enum class Field { Image, Hardware, Model };
