@@ -3,13 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "ixo/eeprom.h"
-#include "sim/sim.h"
 #include "tests/library/eeprom/eepromTestSupport.h"
 
 using ::testing::EndsWith;
@@ -19,7 +15,6 @@ namespace {
 
 using eepromtest::otherDevices;
 using eepromtest::pciLine;
-using eepromtest::Record;
 
 class DiscoveryTest : public eepromtest::EepromTest {
 protected:

@@ -110,7 +110,9 @@ TEST_F(LockoutTest, OneLockoutAtATimeEvenWithoutADialogProgram) {
     }
 }
 
-TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndIsCollected) {
+// The dialog ends with the lockout, and also when its lock process is killed
+// with SIGKILL, which leaves it no time to kill the dialog.
+TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndEndsEvenWithAKilledLockProcess) {
     // A lockdlg that stays a shell (no exec), so /proc shows exactly what the
     // lock process started.
     const std::string program = hostPath("/etc/addons.d/IXO_AGENT/lockdlg");
@@ -135,13 +137,8 @@ TEST_F(LockoutTest, DialogRunsWithTheAgentsEnvironmentAndIsCollected) {
     // The lock process has been collected: no zombie stays behind.
     EXPECT_EQ(waitpid(lock, nullptr, WNOHANG), -1);
     EXPECT_THAT(childrenOf(getpid()), IsEmpty());
-}
 
-// A lock process killed with SIGKILL cannot kill its dialog: the dialog
-// ends with it all the same.
-TEST_F(LockoutTest, DialogEndsWithAKilledLockProcess) {
-    int lock = -1;
-    int dialog = beginWithDialog(&lock);
+    dialog = beginWithDialog(&lock);
     ASSERT_GT(dialog, 0);
     ASSERT_EQ(kill(lock, SIGKILL), 0);
     EXPECT_TRUE(waitFor([&] { return !processRunning(dialog); }, 3))

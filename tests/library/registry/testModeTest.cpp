@@ -1,5 +1,5 @@
-// Registry test mode. It is process-wide and cannot be left, so it has this
-// executable of its own, and its tests run in the order written.
+// Registry test mode. It is process-wide and cannot be left, so its tests
+// come last in the suite's executable and run in the order written.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,19 +35,17 @@ protected:
     std::string savedHome;
 };
 
-TEST_F(TestModeTest, OffUntilEnteredAndOnEvenWithoutAnExecutablePath) {
+// Off until entered, and entered even without an executable path (in a child
+// process, so that this one is still out of test mode); a home and an agent
+// directory whose names a shell would split or expand.
+TEST_F(TestModeTest, EnteringCopiesTheRegistriesWithPathsKeptWhole) {
     EXPECT_EQ(registryGetTestMode(), 0);
-    // In a child process, so that this one stays out of test mode for now.
     EXPECT_EXIT(
         {
             registrySetTestMode(nullptr);
             std::exit(registryGetTestMode() == 1 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-}
-
-// A home and an agent directory whose names a shell would split or expand.
-TEST_F(TestModeTest, EnteringCopiesTheRegistriesWithPathsKeptWhole) {
     base = support::makeTempDir("testmode-");
     home = base + "/home with blank";
     const std::string agentDirectory = base + "/agent dir $(touch pwned) `touch pwned2`";
