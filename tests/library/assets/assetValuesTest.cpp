@@ -127,11 +127,6 @@ TEST_F(AssetValuesTest, SmbiosKeyWhenTheSettingSaysSo) {
         setSmbiosFlag(value);
         EXPECT_EQ(returnSecurityKey(), key) << value;
     }
-
-    // A key text that is not 8 digits converts to 0.
-    setSmbiosFlag("true");
-    setOemStrings({"tyvo-securitykey=XYZ"});
-    EXPECT_EQ(returnSecurityKey(), 0u);
 }
 
 TEST_F(AssetValuesTest, FixedKeysOfTheMakersMClassWhenTheEepromCannotBeRead) {

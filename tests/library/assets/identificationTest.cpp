@@ -58,8 +58,7 @@ TEST_F(IdentificationTest, NorvBrandNeedsTheMakerAndOneOfTwoModels) {
 TEST_F(IdentificationTest, TpmFlagIsTheSecondCharacter) {
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"tpm=01"}, 1}, {{"tpm=11"}, 1}, {{"tpm=X1"}, 1}, {{"tpm=10"}, 0}, {{"tpm=1"}, 0},
-        {{"tyvo-securitykey=12345678", "tpm=21 and more text"}, 1},
-        {{"tyvo-securitykey=12345678"}, 0}, {{}, 0},
+        {{"tpm=21 and more text"}, 1}, {{}, 0},
         // A longer string is cut to its buffer.
         {{"tpm=01234567890123456789"}, 1},
     };
