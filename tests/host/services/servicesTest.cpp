@@ -47,16 +47,14 @@ TEST(DevicePath, JoinsUnderTheRootOrKeepsPathsOnTheRealDevice) {
     agent::setDeviceRoot(saved);
 }
 
-TEST(Sleep, GoesToTheSleepFunctionWhenSet) {
+// Goes to the sleep function when one is set. Without one it sleeps whole
+// seconds; still asleep when the alarm rings and woken by it (a sleep that did
+// not return early would outlast the suite's time limit).
+TEST(Sleep, GoesToTheSleepFunctionOrSleepsForRealAndReturnsEarlyOnASignal) {
     support::clearSleeps();
     pSleep(3);
     pSleep(0);
     EXPECT_THAT(support::sleeps(), ElementsAre(3, 0));
-}
-
-// Sleeps whole seconds; still asleep when the alarm rings and woken by it (a
-// sleep that did not return early would outlast the suite's time limit).
-TEST(Sleep, SleepsForRealAndReturnsEarlyOnASignal) {
     struct Restore {
         agent::SleepFunction saved = agent::sleepFunction();
         ~Restore() { agent::setSleepFunction(saved); }
