@@ -43,7 +43,7 @@ std::string document(const std::string &content) {
 
 }  // namespace
 
-TEST(CharBuffer, AppendsRawBytesAndReadsThemBackFromAnyOffset) {
+TEST(CharBuffer, AppendsRawBytesAndReadsThemBackFromAnyOffsetAndTextLosesLineBreaks) {
     CharBufferPtr buffer(createCharBuffer());
     ASSERT_TRUE(buffer);
     EXPECT_EQ(getTotalBufferLength(buffer.get()), 0);
@@ -55,6 +55,9 @@ TEST(CharBuffer, AppendsRawBytesAndReadsThemBackFromAnyOffset) {
     EXPECT_EQ(agent::charBufferString(buffer.get()), std::string("a\0bcd", 5));
     EXPECT_EQ(getTotalBufferLength(buffer.get()), 5);
     EXPECT_EQ(copiedText(bufferWith("hello world").get()), "hello world");
+    std::string text = "\r\nline one\r\nline\ttwo\n\nend\r";
+    removeNewLines(&text[0]);
+    EXPECT_STREQ(text.c_str(), "line oneline\ttwoend");
 
     const struct {
         int size, offset, result;
@@ -67,12 +70,6 @@ TEST(CharBuffer, AppendsRawBytesAndReadsThemBackFromAnyOffset) {
         EXPECT_EQ(getDataFromCharBuffer(buffer.get(), &destination[0], r.size, r.offset), r.result);
         EXPECT_EQ(destination, r.read + std::string(8 - r.read.size(), '#'));
     }
-}
-
-TEST(RemoveNewLines, StripsLineFeedsAndCarriageReturnsInPlace) {
-    std::string text = "\r\nline one\r\nline\ttwo\n\nend\r";
-    removeNewLines(&text[0]);
-    EXPECT_STREQ(text.c_str(), "line oneline\ttwoend");
 }
 
 TEST(XmlElements, WritesTagsIntegersAndEmptyElementsButNoNameThatWouldBreakTheDocument) {
