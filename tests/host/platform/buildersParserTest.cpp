@@ -32,7 +32,7 @@ protected:
 
 // The end-to-end samples check the mapping of every field; these are the
 // spellings they do not use.
-TEST_F(ConfigurationParserTest, UsableConfiguration) {
+TEST_F(ConfigurationParserTest, UsableConfigurations) {
     Record record = parse(
         "<lockoutUser>true</lockoutUser>\n"
         "<hostName><assignment>Entered</assignment><name>TC-LOBBY-07</name></hostName>\n"
@@ -68,19 +68,17 @@ TEST_F(ConfigurationParserTest, UsableConfiguration) {
     EXPECT_EQ(record->networkList, nullptr);
     EXPECT_EQ(record->assetTags, nullptr);
     EXPECT_EQ(record->networkCount, 0u);
-}
 
-TEST_F(ConfigurationParserTest, EmptyConfigurationAndOtherAssignments) {
     Record empty = parse("");
     ASSERT_TRUE(empty);
     EXPECT_TRUE(allZero(empty.get(), sizeof *empty));
     const char *const words[] = {"mac", "DHCP", "dns"};
     for (uint32_t type = 2; type <= 4; ++type) {
-        Record record = parse(std::string("<hostName><assignment>") + words[type - 2] +
-                              "</assignment></hostName>");
-        ASSERT_TRUE(record) << words[type - 2];
-        EXPECT_EQ(record->hostNameAssignmentType, type);
-        EXPECT_STREQ(record->hostName, "");
+        Record assigned = parse(std::string("<hostName><assignment>") + words[type - 2] +
+                                "</assignment></hostName>");
+        ASSERT_TRUE(assigned) << words[type - 2];
+        EXPECT_EQ(assigned->hostNameAssignmentType, type);
+        EXPECT_STREQ(assigned->hostName, "");
     }
     // The longest values that fit their registry key and record field.
     Record longest =
