@@ -4,10 +4,8 @@
 
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "host/host.h"
 

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "host/host.h"
 #include "ixo/platform_data.h"

@@ -13,7 +13,6 @@
 #include <functional>
 #include <string>
 #include <cstdlib>
-#include <vector>
 
 #include "host/host.h"
 #include "ixo/commands.h"
