@@ -155,6 +155,13 @@ TEST(CommandParse, GivesTheHandlersParametersAndMimePartsAndReadsBackWhatItWrite
         EXPECT_EQ(dump(again.get()), dump(command.get())) << xml;
         EXPECT_EQ(agent::charBufferString(again->mimeParts->next->next->body), bytes);
     }
+    // Absent or empty parameters read as an empty list.
+    for (const char *xml :
+         {"<command name='reboot'/>", "<command name='reboot'><parameters>\n  </parameters></command>"}) {
+        agent::CommandPtr bare = parseGood(xml);
+        ASSERT_TRUE(bare);
+        EXPECT_EQ(dump(bare.get()), "command [reboot]\nparameters -\n") << xml;
+    }
 }
 
 // A bad name, a command without one, and a record nested a million deep are
@@ -197,15 +204,6 @@ TEST(CommandParse, FileNestedDeeperThan64LevelsIsRefusedAtItsLine) {
 
     EXPECT_FALSE(agent::parseCommand(nestedCommand(65), "deep.xml", &error));
     EXPECT_EQ(error, "deep.xml:65: elements nested more than 64 deep");
-}
-
-TEST(CommandParse, AbsentOrEmptyParametersReadAsAnEmptyList) {
-    for (const char *xml :
-         {"<command name='reboot'/>", "<command name='reboot'><parameters>\n  </parameters></command>"}) {
-        agent::CommandPtr command = parseGood(xml);
-        ASSERT_TRUE(command);
-        EXPECT_EQ(dump(command.get()), "command [reboot]\nparameters -\n") << xml;
-    }
 }
 
 TEST(CommandParse, ReportsEachBrokenFileWithItsLine) {
