@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "host/host.h"
 #include "tests/support/support.h"
@@ -81,50 +83,40 @@ TEST_F(DeletionTest, DeletesAFileALinkOrATreeWithoutFollowingLinks) {
     EXPECT_TRUE(present("/home/root"));
 }
 
-// A missing file and the wrong kind of entry are the deletion commands' own cases.
-TEST_F(DeletionTest, FailuresNameThePathAndTheReasonAndLeaveEverythingInPlace) {
+// A missing file and the wrong kind of entry are the deletion commands' own
+// cases. Neither ".." nor a local user's link to "/" leads out of the device's
+// root or to the root itself.
+TEST_F(DeletionTest, FailuresNameThePathAndTheReasonAndNeverLeaveTheDeviceRoot) {
     makeLink(outside, "/tmp/dirLink");
+    // The root's parent directory is the host's; ".." stops at the root.
+    const std::string victim = root + "/../victim-" + std::to_string(getpid());
+    support::writeFile(victim, "host file");
+    const std::string escape = "/../../victim-" + std::to_string(getpid());
+    // A trailing "/" follows the link to the root.
+    support::openToLocalUsers(hostPath("/tmp"));
+    std::string top = hostPath("/tmp/top");
+    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("/", top.c_str()) == 0 ? 0 : 1; }), 0);
     const std::string longName = "/tmp/" + std::string(300, 'n');
-    struct Case {
-        DeleteFunction function;
-        const char *path;
-        std::string message;
-    };
-    const Case cases[] = {
-        {pDeleteFile, longName.c_str(), "Cannot delete file '" + longName + "': File name too long"},
+    std::vector<std::tuple<DeleteFunction, std::string, std::string>> cases = {
+        {pDeleteFile, longName, "Cannot delete file '" + longName + "': File name too long"},
         {pDeleteFile, "", "Cannot delete file: no path given"},
+        {pDeleteFile, escape, "Cannot delete file '" + escape + "': No such file or directory"},
         {pDeleteDirectory, "/tmp/dirLink",
          "Cannot delete directory '/tmp/dirLink': it is a symbolic link"},
         {pDeleteDirectory, "/tmp/none",
          "Cannot delete directory '/tmp/none': No such file or directory"},
         {pDeleteDirectory, "", "Cannot delete directory: no path given"},
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(deletion(c.function, c.path), c.message);
+    for (std::string path : {"/", "//", "/.", "/..", "/tmp/..", "/../..", "/tmp/top/"}) {
+        cases.emplace_back(pDeleteDirectory, path,
+                           "Cannot delete directory '" + path +
+                               "': it resolves to the device's root directory");
     }
-    EXPECT_TRUE(present("/tmp/dirLink"));
-}
-
-TEST_F(DeletionTest, NeverLeavesTheDeviceRoot) {
-    // The root's parent directory is the host's; ".." stops at the root.
-    std::string victim = root + "/../victim-" + std::to_string(getpid());
-    support::writeFile(victim, "host file");
-    std::string escape = "/../../victim-" + std::to_string(getpid());
-    EXPECT_EQ(deletion(pDeleteFile, escape.c_str()),
-              "Cannot delete file '" + escape + "': No such file or directory");
+    for (const auto &[function, path, message] : cases) {
+        EXPECT_EQ(deletion(function, path.c_str()), message);
+    }
     EXPECT_TRUE(support::exists(victim));
     ASSERT_EQ(unlink(victim.c_str()), 0);
-
-    // A local user's link to "/": a trailing "/" follows it to the root.
-    support::openToLocalUsers(hostPath("/tmp"));
-    std::string top = hostPath("/tmp/top");
-    ASSERT_EQ(support::runAsLocalUser([&] { return symlink("/", top.c_str()) == 0 ? 0 : 1; }), 0);
-
-    for (const char *path : {"/", "//", "/.", "/..", "/tmp/..", "/../..", "/tmp/top/"}) {
-        EXPECT_EQ(deletion(pDeleteDirectory, path),
-                  std::string("Cannot delete directory '") + path +
-                      "': it resolves to the device's root directory");
-    }
-    EXPECT_TRUE(present("/tmp"));
+    EXPECT_TRUE(present("/tmp/dirLink"));
     EXPECT_TRUE(present("/home/root"));
 }

@@ -1,5 +1,5 @@
-// The agent's builders of the configuration record, its release, and the
-// parser of the "setConfiguration" command.
+// The parser of the "setConfiguration" command, and the agent's builders of
+// the configuration record it fills, and its release.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,44 +15,6 @@ using ::testing::HasSubstr;
 namespace {
 
 using namespace platformtest;
-
-// Two entries in a row: each zero-filled, the list in the order added.
-template <typename Owner, typename Entry>
-void expectAppended(Owner *owner, Entry *(*add)(Owner *), Entry *Owner::*head) {
-    Entry *first = add(owner);
-    ASSERT_NE(first, nullptr);
-    EXPECT_TRUE(allZero(first, sizeof *first));
-    *reinterpret_cast<char *>(first) = 'x';
-    Entry *second = add(owner);
-    ASSERT_NE(second, nullptr);
-    EXPECT_TRUE(allZero(second, sizeof *second));
-    EXPECT_EQ(owner->*head, first);
-    EXPECT_EQ(first->next, second);
-}
-
-TEST(PlatformBuilders, EntriesAreZeroFilledAppendedAtTheEndAndReleasedWithTheLists) {
-    Record record = newRecord();
-    expectAppended(record.get(), addNetworkInterface, &PlatformData::networkList);
-    EXPECT_EQ(record->networkCount, 2u);
-    expectAppended(record.get(), addWriteableMedia, &PlatformData::writeableMedia);
-    NetworkInterface *net = record->networkList->next;
-    expectAppended(net, addDnsServer, &NetworkInterface::dnsServers);
-    expectAppended(net, addDnsSuffix, &NetworkInterface::dnsSuffixes);
-    expectAppended(net, addWinsServer, &NetworkInterface::winsServers);
-    EXPECT_EQ(record->networkList->dnsServers, nullptr);
-
-    // Release frees the lists but not the record.
-    setText(record->hostName, "kept");
-    addTag(record.get(), "a", "1");
-    EXPECT_EQ(freePlatformData(record.get()), 0);
-    EXPECT_EQ(record->networkList, nullptr);
-    EXPECT_EQ(record->writeableMedia, nullptr);
-    EXPECT_EQ(record->assetTags, nullptr);
-    EXPECT_STREQ(record->hostName, "kept");
-    // A released record can be filled and released again.
-    addNetworkInterface(record.get());
-    EXPECT_EQ(freePlatformData(record.get()), 0);
-}
 
 class ConfigurationParserTest : public ::testing::Test {
 protected:
@@ -70,7 +32,7 @@ protected:
 
 // The end-to-end samples check the mapping of every field; these are the
 // spellings they do not use.
-TEST_F(ConfigurationParserTest, UsableConfiguration) {
+TEST_F(ConfigurationParserTest, UsableConfigurations) {
     Record record = parse(
         "<lockoutUser>true</lockoutUser>\n"
         "<hostName><assignment>Entered</assignment><name>TC-LOBBY-07</name></hostName>\n"
@@ -98,19 +60,25 @@ TEST_F(ConfigurationParserTest, UsableConfiguration) {
     EXPECT_THAT(entryTexts(record->assetTags), ElementsAre("location", "owner"));
     EXPECT_STREQ(record->assetTags->value, "Lobby, desk 7");
     EXPECT_STREQ(record->assetTags->next->value, "");
-}
+    // The builders count what they append; release empties the lists and
+    // keeps the record, which can be released again.
+    EXPECT_EQ(record->networkCount, 3u);
+    EXPECT_EQ(eth0->dnsServerCount, 2u);
+    EXPECT_EQ(freePlatformData(record.get()), 0);
+    EXPECT_EQ(record->networkList, nullptr);
+    EXPECT_EQ(record->assetTags, nullptr);
+    EXPECT_EQ(record->networkCount, 0u);
 
-TEST_F(ConfigurationParserTest, EmptyConfigurationAndOtherAssignments) {
     Record empty = parse("");
     ASSERT_TRUE(empty);
     EXPECT_TRUE(allZero(empty.get(), sizeof *empty));
     const char *const words[] = {"mac", "DHCP", "dns"};
     for (uint32_t type = 2; type <= 4; ++type) {
-        Record record = parse(std::string("<hostName><assignment>") + words[type - 2] +
-                              "</assignment></hostName>");
-        ASSERT_TRUE(record) << words[type - 2];
-        EXPECT_EQ(record->hostNameAssignmentType, type);
-        EXPECT_STREQ(record->hostName, "");
+        Record assigned = parse(std::string("<hostName><assignment>") + words[type - 2] +
+                                "</assignment></hostName>");
+        ASSERT_TRUE(assigned) << words[type - 2];
+        EXPECT_EQ(assigned->hostNameAssignmentType, type);
+        EXPECT_STREQ(assigned->hostName, "");
     }
     // The longest values that fit their registry key and record field.
     Record longest =

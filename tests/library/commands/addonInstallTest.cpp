@@ -12,7 +12,6 @@ using ::testing::_;
 namespace {
 
 const char helloSource[] = "http://server/addons/HelloAddon.tar";
-const char connectionManagerLine[] = "sudo su -c \"/sbin/conmgr.sh\"";
 
 std::string installLine(const std::string &package) {
     return "sudo su -c \"LANG=en_US.UTF-8 /sbin/installer/installer.sh -f -p /tmp/ixoAddonPipe -l "

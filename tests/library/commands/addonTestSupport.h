@@ -21,6 +21,9 @@
 
 namespace addontest {
 
+// What refreshes the desktop after an add-on change.
+inline const char connectionManagerLine[] = "sudo su -c \"/sbin/conmgr.sh\"";
+
 inline std::string packageDirectory;
 inline std::vector<std::pair<std::string, std::string>> downloads;
 

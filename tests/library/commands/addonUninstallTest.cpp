@@ -11,7 +11,6 @@ namespace {
 std::string removeLine(const std::string &name) {
     return "sudo su -c \"/sbin/installer/deinstall.sh -p /tmp/ixoAddonPipe " + name + "\"";
 }
-const char connectionManagerLine[] = "sudo su -c \"/sbin/conmgr.sh\"";
 
 class AddonUninstallTest : public AddonTest {
 protected:

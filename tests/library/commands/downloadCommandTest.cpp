@@ -13,7 +13,6 @@
 #include <functional>
 #include <string>
 #include <cstdlib>
-#include <vector>
 
 #include "host/host.h"
 #include "ixo/commands.h"
@@ -36,6 +35,7 @@ using downloadtest::patternBytes;
 using downloadtest::runDownload;
 
 const Outcome kFileError(-1, "file_error", "File_error");
+const Outcome kWriteFailed(-1, "file_error");
 const Outcome kInvalid(-1, "invalid_arguments", "Invalid Arguments");
 const char *const kFilterBracket[] = {"sudo su -c \"rw\"", "sudo su -c \"ro\""};
 
@@ -62,59 +62,51 @@ protected:
     Outcome fetch(const std::string &path, const std::string &destination) {
         return runDownload({{"source", server.url(path)}, {"destination", destination}});
     }
-
-    // The part written by a process whose files may not grow beyond limit
-    // bytes: true when the handler reported the file error.
-    bool putPartWithFileLimit(const std::string &destination, const std::string &body,
-                              rlim_t limit) {
-        struct rlimit files = {limit, limit};
-        return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &files) == 0 &&
-               putPart(destination, body) == Outcome(-1, "file_error");
-    }
 };
 
-TEST_F(DownloadCommandTest, TheMimePartNamedByTheSourceIsWrittenWhole) {
-    std::string body = patternBytes(2500);
-    Outcome outcome =
-        runDownload({{"source", "files/motd.txt"}, {"destination", "/home/root/motd.txt"}},
-                    {{"Content-Type: text/plain\nContent-Location: other.txt", "not this one"},
-                     {"Content-Type: text/plain\nContent-Location: files/motd.txt", body},
-                     {"Content-Location: files/motd.txt", "nor the second match"}});
-    EXPECT_EQ(outcome, Outcome(0));
-    EXPECT_EQ(deviceFile("/home/root/motd.txt"), body);
+TEST_F(DownloadCommandTest, TheMimePartNamedByTheSourceIsWrittenWholeAcrossChunkBoundaries) {
+    // Read 1024 bytes at a time: sizes around one chunk, 2500 (1024, 1024,
+    // 452), and more than is written at once.
+    for (size_t size : {0u, 1u, 1023u, 1024u, 1025u, 2500u, 65536u, 66559u, 204807u}) {
+        std::string body = patternBytes(size, static_cast<unsigned>(size));
+        support::writeFile(hostPath("/home/root/motd.txt"), "old");
+        Outcome outcome =
+            runDownload({{"source", "files/motd.txt"}, {"destination", "/home/root/motd.txt"}},
+                        {{"Content-Type: text/plain\nContent-Location: other.txt", "not this one"},
+                         {"Content-Type: text/plain\nContent-Location: files/motd.txt", body},
+                         {"Content-Location: files/motd.txt", "nor the second match"}});
+        EXPECT_EQ(outcome, Outcome(0)) << size;
+        EXPECT_TRUE(deviceFile("/home/root/motd.txt") == body) << size;
+    }
 
     // No part with exactly that name: the file the server asked for is not
     // there, and nothing is written.
     support::writeFile(hostPath("/home/root/keep"), "old");
-    outcome = runDownload({{"source", "files/a.txt"}, {"destination", "/home/root/keep"}},
-                          {{"Content-Type: text/plain", "no location"},
-                           {"Content-Location: files/a.txt.bak", "longer name"},
-                           {"Content-Location: files/A.txt", "other case"}});
+    Outcome outcome = runDownload({{"source", "files/a.txt"}, {"destination", "/home/root/keep"}},
+                                  {{"Content-Type: text/plain", "no location"},
+                                   {"Content-Location: files/a.txt.bak", "longer name"},
+                                   {"Content-Location: files/A.txt", "other case"}});
     EXPECT_EQ(outcome, Outcome(-1, "file_error",
                                "No part of the command has Content-Location 'files/a.txt'"));
     EXPECT_EQ(deviceFile("/home/root/keep"), "old");
     EXPECT_THAT(entries("/home/root"), ElementsAre("keep", "motd.txt", "system.conf"));
 }
 
-TEST_F(DownloadCommandTest, MimeBodiesArriveWholeAcrossChunkBoundaries) {
-    // Read 1024 bytes at a time: sizes around one chunk, 2500 (1024, 1024,
-    // 452), and more than is written at once.
-    for (size_t size : {0u, 1u, 1023u, 1024u, 1025u, 2500u, 65536u, 66559u, 204807u}) {
-        std::string body = patternBytes(size, static_cast<unsigned>(size));
-        support::writeFile(hostPath("/home/root/p.bin"), "old");
-        EXPECT_EQ(putPart("/home/root/p.bin", body), Outcome(0)) << size;
-        EXPECT_TRUE(deviceFile("/home/root/p.bin") == body) << size;
-    }
-}
-
 TEST_F(DownloadCommandTest, FileSizeLimitMidPartLeavesTheOldFileWholeAndLargeFilesAreReplaced) {
     support::writeFile(hostPath("/home/root/big.bin"), "old content");
-    EXPECT_EXIT(std::exit(putPartWithFileLimit("/home/root/big.bin", patternBytes(2500), 2100) ? 0 : 1),
-                ::testing::ExitedWithCode(0), "");
+    // Written by a process whose files may not grow beyond 2100 bytes.
+    // Should the limit not take, the write succeeds and the child exits with 1.
+    auto limitedWrite = [&] {
+        struct rlimit files = {2100, 2100};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &files);
+        std::exit(putPart("/home/root/big.bin", patternBytes(2500)) == kWriteFailed ? 0 : 1);
+    };
+    EXPECT_EXIT(limitedWrite(), ::testing::ExitedWithCode(0), "");
     EXPECT_TRUE(deviceFile("/home/root/big.bin") == "old content");
     EXPECT_THAT(entries("/home/root"), ElementsAre("big.bin", "system.conf"));
     // A destination that cannot be opened at all.
-    EXPECT_EQ(putPart("/home/root/no/dir/a", "x"), Outcome(-1, "file_error"));
+    EXPECT_EQ(putPart("/home/root/no/dir/a", "x"), kWriteFailed);
     // A file beyond 2 GiB (sparse) is replaced, in the 32-bit build too.
     support::writeFile(hostPath("/home/root/big.bin"), "old image");
     ASSERT_EQ(::truncate64(hostPath("/home/root/big.bin").c_str(), 3LL << 30), 0);
@@ -136,22 +128,19 @@ TEST_F(DownloadCommandTest, PlantedLinkOrFileAtTheDestinationIsReplacedNotWritte
         bool byLocalUser;
         mode_t mode;
     };
+    // A file of that mode, whatever the umask.
+    auto file = [&host](mode_t mode) {
+        return [&host, mode] {
+            int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
+            return fd < 0 || fchmod(fd, mode) != 0 ? 1 : close(fd);
+        };
+    };
     const Case cases[] = {
         {"a link to a file outside", [&] { return symlink(outside.c_str(), host.c_str()); }, true,
          0644},
-        {"a file open to everyone",
-         [&] {
-             int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-             return fd < 0 || fchmod(fd, 0666) != 0 ? 1 : close(fd);
-         },
-         true, 0644},
+        {"a file open to everyone", file(0666), true, 0644},
         // Root's own file keeps its mode.
-        {"root's private file",
-         [&] {
-             int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-             return fd < 0 ? 1 : close(fd);
-         },
-         false, 0600},
+        {"root's private file", file(0600), false, 0600},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -168,22 +157,6 @@ TEST_F(DownloadCommandTest, PlantedLinkOrFileAtTheDestinationIsReplacedNotWritte
     }
     EXPECT_EQ(support::readFile(outside), "precious");
     EXPECT_THAT(entries("/temp"), ElementsAre("part.bin"));
-}
-
-TEST_F(DownloadCommandTest, OnlyLowerCaseHttpAndHttpsAreUrls) {
-    // The server has a.bin; a part named like the URL shows which way was taken.
-    std::string capitals = "HTTP://127.0.0.1:" + std::to_string(server.port) + "/files/a.bin";
-    for (const std::string &source :
-         {server.url("/files/a.bin"), capitals, std::string("Https://server/a.bin"),
-          std::string("ftp://server/a.bin"), std::string("http:/server/a.bin")}) {
-        SCOPED_TRACE(source);
-        Outcome outcome = runDownload({{"source", source}, {"destination", "/home/root/a.bin"}},
-                                      {{"Content-Location: " + source, "from the part"}});
-        EXPECT_EQ(outcome, Outcome(0));
-        bool url = source.compare(0, 7, "http://") == 0;
-        EXPECT_TRUE(deviceFile("/home/root/a.bin") ==
-                    (url ? servedFile("a.bin") : "from the part"));
-    }
 }
 
 TEST_F(DownloadCommandTest, WriteFilterIsLiftedOnlyForTheRootFileSystem) {
@@ -223,9 +196,21 @@ TEST_F(DownloadCommandTest, ALinkPlantedInTmpNeverLeadsADownloadOutOfTheDevice) 
     support::removeTree(outside);
 }
 
-TEST_F(DownloadCommandTest, UrlIsFetchedWithTheAgentsCredentialsAndAFailureLeavesTheOldFile) {
-    EXPECT_EQ(fetch("/private/a.bin", "/home/root/a.bin"), Outcome(0));
-    EXPECT_TRUE(deviceFile("/home/root/a.bin") == servedFile("a.bin"));
+// Only lower-case http:// and https:// are URLs; a part named like the source
+// shows which way was taken.
+TEST_F(DownloadCommandTest, OnlyLowerCaseUrlsAreFetchedWithTheAgentsCredentialsAndAFailureLeavesTheOldFile) {
+    std::string capitals = "HTTP://127.0.0.1:" + std::to_string(server.port) + "/files/a.bin";
+    for (const std::string &source :
+         {server.url("/private/a.bin"), capitals, std::string("Https://server/a.bin"),
+          std::string("ftp://server/a.bin"), std::string("http:/server/a.bin")}) {
+        SCOPED_TRACE(source);
+        Outcome outcome = runDownload({{"source", source}, {"destination", "/home/root/a.bin"}},
+                                      {{"Content-Location: " + source, "from the part"}});
+        EXPECT_EQ(outcome, Outcome(0));
+        bool url = source.compare(0, 7, "http://") == 0;
+        EXPECT_TRUE(deviceFile("/home/root/a.bin") ==
+                    (url ? servedFile("a.bin") : "from the part"));
+    }
     EXPECT_THAT(support::logText(), Not(HasSubstr("Pa55")));
     support::writeFile(hostPath("/home/root/a.bin"), "old content");
     agent::setCredentials("", "");

@@ -25,7 +25,8 @@ TEST_F(LargeFileTest, FlashImageBeyond2GiBGivesItsPartitions) {
     EXPECT_EQ(entry->startSector, 2048u);
     EXPECT_EQ(entry->sectorCount, 6289408u);
     EXPECT_EQ(entry->next, nullptr);
-    freePlatformData(&record);
+    EXPECT_EQ(freePlatformData(&record), 0);
+    EXPECT_EQ(record.writeableMedia, nullptr);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ Outcome ask(const std::string &timeout, const std::string &pairs) {
 using QueryUserTest = HandlerTest;
 
 // Labels lose what the shell would act on.
-TEST_F(QueryUserTest, TimeoutAndLabelledDelaysOnTheLineAndTheRawStatusAsAnswer) {
+TEST_F(QueryUserTest, TimeoutAndLabelledDelaysOnTheLineAndTheRawStatusAsAnswerOrASystemError) {
     EXPECT_EQ(ask("30s", pair("5 &quot;minutes&quot;", "300") +
                              pair("$(touch /tmp/pwned) `touch /tmp/pwned2` back\\slash&#10;line", "3600") +
                              pair("bad", "abc")),
@@ -36,9 +36,7 @@ TEST_F(QueryUserTest, TimeoutAndLabelledDelaysOnTheLineAndTheRawStatusAsAnswer) 
     sim::setKnob(root, "queryUser.exit", "1");
     EXPECT_EQ(ask("5", pair("a", "1")),
               (Outcome{0, std::nullopt, std::nullopt, "<seconds>256</seconds>"}));
-}
-
-TEST_F(QueryUserTest, ShellThatCannotRunIsASystemError) {
+    // A shell that cannot run is no answer.
     ixoSetCommandRunner([](const char *) { return -1; });
     EXPECT_EQ(ask("5", pair("a", "1")),
               (Outcome{-1, "system_error", "System Error executing local queryUser command"}));
