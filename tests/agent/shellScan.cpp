@@ -31,8 +31,17 @@ bool plainCharacter(char c) {
 
 bool operatorCharacter(char c) { return std::strchr(";&|<>()\n", c) != nullptr; }
 
-}  // namespace
+// One word of a shell line after quote removal, with, for each character,
+// whether the shell takes it literally (quoted, escaped, or plain text)
+// rather than acting on it.
+struct ShellWord {
+    std::string text;
+    std::vector<bool> literal;
+};
 
+// Splits a line into words as sh does; operators (; & | < > ( ) and line
+// breaks) end words and are words of their own, never literal. False with
+// the reason when a quote is left open.
 bool splitShellLine(const std::string &line, std::vector<ShellWord> *words, std::string *error) {
     words->clear();
     // An empty quoted word ('') is still a word.
@@ -105,8 +114,6 @@ bool splitShellLine(const std::string &line, std::vector<ShellWord> *words, std:
     end();
     return true;
 }
-
-namespace {
 
 bool nestedShell(const std::string &program) {
     std::string name = program.substr(program.rfind('/') + 1);

@@ -27,19 +27,6 @@ std::string tainted();
 // backquote, pipe or redirection, since the URL would not be valid.
 std::string taintedUrlText();
 
-// One word of a shell line after quote removal, with, for each character,
-// whether the shell takes it literally (quoted, escaped, or plain text)
-// rather than acting on it.
-struct ShellWord {
-    std::string text;
-    std::vector<bool> literal;
-};
-
-// Splits a line into words as sh does; operators (; & | < > ( ) and line
-// breaks) end words and are words of their own, never literal. False with
-// the reason when a quote is left open.
-bool splitShellLine(const std::string &line, std::vector<ShellWord> *words, std::string *error);
-
 // What is unsafe in line: every place where tainted text is not one word
 // taken literally from kTaintBegin to kTaintEnd, in the line itself or in a
 // line it hands to a nested shell ("su -c LINE", "sh -c LINE"). Empty when

@@ -15,30 +15,6 @@ using ::testing::SizeIs;
 
 namespace {
 
-std::vector<std::string> wordsOf(const std::string &line) {
-    std::vector<e2e::ShellWord> words;
-    std::string error;
-    EXPECT_TRUE(e2e::splitShellLine(line, &words, &error)) << error;
-    std::vector<std::string> texts;
-    for (const e2e::ShellWord &word : words) {
-        texts.push_back(word.text);
-    }
-    return texts;
-}
-
-TEST(ShellScan, SplitsWordsAsTheShellDoes) {
-    EXPECT_EQ(wordsOf("rm -f 'a b' \"c\\\"d\" e\\ f ''"),
-              (std::vector<std::string>{"rm", "-f", "a b", "c\"d", "e f", ""}));
-    EXPECT_EQ(wordsOf("a;b|c>d"), (std::vector<std::string>{"a", ";", "b", "|", "c", ">", "d"}));
-    EXPECT_EQ(wordsOf("'x'\\''y'"), (std::vector<std::string>{"x'y"}));
-
-    std::vector<e2e::ShellWord> words;
-    std::string error;
-    EXPECT_FALSE(e2e::splitShellLine("echo 'open", &words, &error));
-    EXPECT_THAT(error, ::testing::HasSubstr("never closed"));
-    EXPECT_FALSE(e2e::splitShellLine("echo \"open\\\"", &words, &error));
-}
-
 TEST(ShellScan, QuotedTaintIsSafeAtEveryNestingLevel) {
     std::string text = e2e::tainted();
     EXPECT_THAT(e2e::unsafeTaint("rm -f " + device::shellQuote(text)), IsEmpty());
