@@ -11,8 +11,6 @@
 #include "tests/support/testHttpServer.h"
 #include "tests/agent/agentFixture.h"
 
-using namespace std::string_literals;
-
 namespace e2e {
 namespace {
 
@@ -70,21 +68,6 @@ protected:
     std::string served;
     downloadtest::TestHttpServer server;
 };
-
-// The package name comes from the server's URL: it reaches the installer as
-// one argument, and the line scan of the tear-down finds it quoted.
-TEST_F(AddonEndToEnd, TaintedPackageNameReachesTheInstallerWhole) {
-    std::string package = e2e::taintedUrlText() + ".tar";
-    support::writeFile(served + "/" + package, support::readFile(served + "/HelloAddon.tar"));
-    e2e::AgentRun install = onDevice({"run", installFile(package)});
-
-    EXPECT_EQ(install.exitCode, 0) << install.out << install.err;
-    // The installer names the add-on after the package file.
-    EXPECT_TRUE(support::exists(device + "/etc/addons.d/" + e2e::taintedUrlText() + "/control"));
-    EXPECT_EQ(support::readFile(device + "/var/log/installer.sh.argv"),
-              "5\0-f\0-p\0/tmp/ixoAddonPipe\0-l\0/tmp/"s + package + '\0');
-    EXPECT_THAT(shellLines(), Contains(HasSubstr(e2e::kTaintBegin)));
-}
 
 // Another user of the device plants a package of their own at the name the
 // download goes to in /tmp, and keeps writing it there while the agent

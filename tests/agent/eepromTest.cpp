@@ -124,8 +124,6 @@ TEST_F(EepromAgentTest, EepromAndInventoryJsonHoldWhatTheTextShowsAndNoFillAsAVa
         for (std::string field : {"serialNumber", "securityKey"}) {
             EXPECT_EQ(inventory["device"][field], values["values"][field]) << field;
         }
-        EXPECT_EQ(parsed(onDevice({"network", "--json"}))["networkInterfaces"],
-                  inventory["networkInterfaces"]);
         EXPECT_THAT(show.out + summary.out, Not(HasSubstr("FFFFFFFF")));
 
         for (const Words &arguments : c.refused) {
@@ -273,11 +271,9 @@ TEST_F(EepromAgentTest, RealDeviceWritesNeedYesBeforeAnythingIsTouched) {
     // A library that cannot be loaded stops every run before this machine is
     // touched; a run the refusal did not stop ends with that failure instead.
     std::string library = work + "/no-such-library.so";
-    std::string cmos = work + "/cmos.bin";
-    support::writeFile(cmos, std::string(42, '\x5a'));
     std::string image = backupFile("image.bin", std::vector<uint8_t>(128, 0x11), "rhine");
-    for (const Words &write : std::vector<Words>{
-             {"set-key", "1"}, {"set-serial", "A"}, {"set-cmos", cmos}, {"restore", image}}) {
+    // The value writes share one check, the restore has its own.
+    for (const Words &write : std::vector<Words>{{"set-key", "1"}, {"restore", image}}) {
         for (std::string confirmation : {"", "--yes", "--dry-run"}) {
             Words arguments = {"--real-device", "--library", library, "eeprom"};
             arguments.insert(arguments.end(), write.begin(), write.end());
