@@ -1,6 +1,6 @@
 // Add-ons end to end: ixoAgent fetches the sample packages from the test HTTP
 // server and installs them with the device's installer stand-in, against a
-// local user of the device and tainted or secret text in the package's URL.
+// local user of the device and a password in the package's URL.
 #include <fcntl.h>
 #include <sys/stat.h>
 

@@ -1,9 +1,8 @@
 // Outside text against the device's shell, end to end: tainted command
 // parameters and registry sections that no command line carries go through
-// ixoAgent, and every line it runs is scanned (by the fixture's tear-down)
-// for tainted text that a shell would act on. The server's own command line
-// and location of "executeOnDevice" and the interfaces' change commands run
-// as given by design: they carry plain text here.
+// ixoAgent; no line it runs may hold them. The server's own command line and
+// location of "executeOnDevice" and the interfaces' change commands run as
+// given by design: they carry plain text here.
 
 #include "tests/agent/agentFixture.h"
 
