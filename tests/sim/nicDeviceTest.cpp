@@ -44,17 +44,12 @@ TEST_F(NicDeviceTest, ModelSitsAtItsPciEntrysPortsOneDeviceAtATime) {
     EXPECT_EQ(bus.in8(0xe893), 0xFF);
     ASSERT_TRUE(sim::attachNicModel(root + "/", &error)) << "the same device again: " << error;
 
+    // Another device's controller cannot join it on the bus.
     std::string other = support::makeTempDir("other-device-");
     ASSERT_TRUE(sim::buildDevice(other, &error)) << error;
     EXPECT_FALSE(sim::attachNicModel(other, &error));
     EXPECT_THAT(error, HasSubstr("is on the port bus"));
-    // Attaching another device takes this one's controller off the bus.
-    EXPECT_TRUE(sim::attachDevice(sim::linkedLibrarySeams(), other, sim::recordingRunner, &error))
-        << error;
-    EXPECT_EQ(bus.in8(0xc093), 0xFF);
-    EXPECT_NE(bus.in8(0xe474), 0xFF) << "the other device's Rhine answers";
     support::removeTree(other);
-
 }
 
 }  // namespace
