@@ -69,7 +69,6 @@ TEST_F(EepromAgentTest, EepromAndInventoryJsonHoldWhatTheTextShowsAndNoFillAsAVa
         const char *reason;
     } cases[] = {
         {"rhine", "all", 44, {{"set-cmos", cmos}}, "a VIA controller's EEPROM holds no CMOS block"},
-        {"velocity", "all", 44, {}, ""},
         {"jmicron", "securityKey", 0x50,
          {{"set-serial", "ABC"}, {"set-cmos", cmos}},
          "the JMicron's EEPROM window holds only the security key"},
@@ -125,8 +124,6 @@ TEST_F(EepromAgentTest, EepromAndInventoryJsonHoldWhatTheTextShowsAndNoFillAsAVa
         for (std::string field : {"serialNumber", "securityKey"}) {
             EXPECT_EQ(inventory["device"][field], values["values"][field]) << field;
         }
-        EXPECT_EQ(parsed(onDevice({"network", "--json"}))["networkInterfaces"],
-                  inventory["networkInterfaces"]);
         EXPECT_THAT(show.out + summary.out, Not(HasSubstr("FFFFFFFF")));
 
         for (const Words &arguments : c.refused) {
@@ -141,7 +138,7 @@ TEST_F(EepromAgentTest, EepromAndInventoryJsonHoldWhatTheTextShowsAndNoFillAsAVa
 }
 
 TEST_F(EepromAgentTest, WriteIsBackedUpReadBackKeptAndRestored) {
-    for (const char *family : {"rhine", "velocity", "jmicron"}) {
+    for (const char *family : {"rhine", "jmicron"}) {
         SCOPED_TRACE(family);
         support::removeTree(device);
         initDevice({"--nic", family});
@@ -187,21 +184,20 @@ TEST_F(EepromAgentTest, WriteIsBackedUpReadBackKeptAndRestored) {
         EXPECT_EQ(keyAt(std::vector<uint8_t>(replaced.begin(), replaced.end()), jmicron ? 16 : 44),
                   "1A2B3C4D");
         EXPECT_EQ(backups(), 2u);
+        if (jmicron) {
+            continue;
+        }
+        // A value that begins with "-" follows "--"; the checksums are kept.
+        AgentRun serial = eeprom({"set-serial", "--", "-X"});
+        EXPECT_EQ(serial.exitCode, 0) << serial.err;
+        EXPECT_THAT(serial.out, HasSubstr("serial number: took (read back \"-X\")\nchecksums: active 0x"));
+        EXPECT_THAT(serial.out, Not(HasSubstr("invalid")));
+        std::vector<uint8_t> image = sim::nicEeprom(device);
+        EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), "-X" + std::string(9, '\0'));
     }
 }
 
-TEST_F(EepromAgentTest, SetSerialTakesAValueAfterDoubleDashAndKeepsTheChecksums) {
-    initDevice({"--nic", "rhine"});
-    AgentRun set = eeprom({"set-serial", "--", "-X"});
-    EXPECT_EQ(set.exitCode, 0) << set.err;
-    EXPECT_THAT(set.out, HasSubstr("serial number: took (read back \"-X\")\n"));
-    EXPECT_THAT(set.out, HasSubstr("checksums: active 0x"));
-    EXPECT_THAT(set.out, Not(HasSubstr("invalid")));
-    std::vector<uint8_t> image = sim::nicEeprom(device);
-    EXPECT_EQ(std::string(image.begin() + 52, image.begin() + 63), "-X" + std::string(9, '\0'));
-}
-
-TEST_F(EepromAgentTest, RefusedImagesChangeNothingAndARestoreReportsWordsNotTaken) {
+TEST_F(EepromAgentTest, RefusalsChangeNothingAndARestoreReportsWordsNotTaken) {
     initDevice();
     std::vector<uint8_t> factory = sim::nicEeprom(device);
     std::vector<uint8_t> image = factory;
@@ -215,11 +211,7 @@ TEST_F(EepromAgentTest, RefusedImagesChangeNothingAndARestoreReportsWordsNotTake
         {{"set-serial", "TWELVE-CHARS"}, 2, ""},
         {{"set-serial", "tab\there"}, 2, ""},
         {{"set-key", "123456789"}, 2, ""},
-        {{"set-key"}, 2, ""},
-        {{"set-cmos", "/nonexistent"}, 2, ""},
         {{"restore", "--family", "pcnet", "/dev/null"}, 2, ""},
-        {{"frob"}, 2, ""},
-        {{}, 2, ""},
         {{"restore", backupFile("short.bin", {factory.begin(), factory.end() - 1}, "rhine")}, 2,
          "holds 127 bytes; an EEPROM image is 128"},
         {{"restore", backupFile("velocity.bin", image, "velocity")}, 1,
@@ -260,17 +252,28 @@ TEST_F(EepromAgentTest, RefusedImagesChangeNothingAndARestoreReportsWordsNotTake
     EXPECT_EQ(stuck.exitCode, 1);
     EXPECT_THAT(stuck.out, HasSubstr("  word 0x16: wrote 0x961e, read back 0x96e1\n"
                                      "read back: 1 of 64 words differ from what was written\n"));
+
+    AgentRun dump = eeprom({"dump"});
+    EXPECT_EQ(dump.exitCode, 0) << dump.err;
+    EXPECT_THAT(dump.out, HasSubstr("\n0070    "));
+    // Without a controller there is no EEPROM to show or write.
+    support::writeFile(device + "/proc/bus/pci/devices", "0000\t11060601\t0\t00000000\t00000000\n");
+    AgentRun show = eeprom({"show"});
+    EXPECT_EQ(show.exitCode, 1);
+    EXPECT_EQ(show.out, "No ethernet device not found \n");
+    EXPECT_THAT(show.err, HasSubstr("cannot read the network controller's EEPROM"));
+    AgentRun set = eeprom({"set-key", "1"});
+    EXPECT_EQ(set.exitCode, 1);
+    EXPECT_THAT(set.out, Not(HasSubstr("backup")));
 }
 
 TEST_F(EepromAgentTest, RealDeviceWritesNeedYesBeforeAnythingIsTouched) {
     // A library that cannot be loaded stops every run before this machine is
     // touched; a run the refusal did not stop ends with that failure instead.
     std::string library = work + "/no-such-library.so";
-    std::string cmos = work + "/cmos.bin";
-    support::writeFile(cmos, std::string(42, '\x5a'));
     std::string image = backupFile("image.bin", std::vector<uint8_t>(128, 0x11), "rhine");
-    for (const Words &write : std::vector<Words>{
-             {"set-key", "1"}, {"set-serial", "A"}, {"set-cmos", cmos}, {"restore", image}}) {
+    // The value writes share one check, the restore has its own.
+    for (const Words &write : std::vector<Words>{{"set-key", "1"}, {"restore", image}}) {
         for (std::string confirmation : {"", "--yes", "--dry-run"}) {
             Words arguments = {"--real-device", "--library", library, "eeprom"};
             arguments.insert(arguments.end(), write.begin(), write.end());
@@ -285,22 +288,6 @@ TEST_F(EepromAgentTest, RealDeviceWritesNeedYesBeforeAnythingIsTouched) {
                 << joined(arguments);
         }
     }
-}
-
-TEST_F(EepromAgentTest, DumpPrintsTheImageAndADeviceWithoutAControllerHasNone) {
-    initDevice({"--nic", "rhine"});
-    AgentRun dump = eeprom({"dump"});
-    EXPECT_EQ(dump.exitCode, 0) << dump.err;
-    EXPECT_THAT(dump.out, HasSubstr("\n0070    "));
-    support::writeFile(device + "/proc/bus/pci/devices",
-                       "0000\t11060601\t0\t00000000\t00000000\n");
-    AgentRun show = eeprom({"show"});
-    EXPECT_EQ(show.exitCode, 1);
-    EXPECT_EQ(show.out, "No ethernet device not found \n");
-    EXPECT_THAT(show.err, HasSubstr("cannot read the network controller's EEPROM"));
-    AgentRun set = eeprom({"set-key", "1"});
-    EXPECT_EQ(set.exitCode, 1);
-    EXPECT_THAT(set.out, Not(HasSubstr("backup")));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// ixoAgent run, network and inventory end to end: the repository's samples
-// on a simulated thin client, the outcome each prints and its exit status,
-// command files that run nothing, and the documents the device reports.
+// ixoAgent run, network and inventory end to end: command files that run
+// nothing, and the documents the device reports.
 
 #include <cstdio>
 #include <regex>
@@ -9,20 +8,6 @@
 
 namespace e2e {
 namespace {
-
-// The command's result sets the exit status; what each command does is the
-// library's suites' and the doc examples'.
-TEST_F(AgentEndToEnd, CommandFilesRunOnTheDeviceAndTheirOutcomeSetsTheExitStatus) {
-    initDevice();
-    for (int exitCode : {0, 1}) {
-        AgentRun run = onDevice({"run", sample("deleteFile.xml")});
-        EXPECT_EQ(run.exitCode, exitCode) << run.err;
-        EXPECT_THAT(run.out, HasSubstr(exitCode == 0 ? "command: deleteFile\nresult: 0\nerrorClass: (none)\n"
-                                                     : "result: -1\nerrorClass: file_error\nmessage: "));
-        EXPECT_FALSE(support::exists(device + "/var/log/old-agent.log"));
-        EXPECT_EQ(sim::mountOptions(device, "/"), "ro,noatime");
-    }
-}
 
 TEST_F(AgentEndToEnd, BadCommandFilesRunNothing) {
     initDevice();
