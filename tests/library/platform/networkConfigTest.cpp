@@ -128,6 +128,10 @@ TEST_F(NetworkConfigTest, ChangeCommandsRunInListOrderInTheForegroundThenDns) {
 TEST_F(NetworkConfigTest, WithoutTheTemporaryRegistryEveryInterfaceIsPrimaryAndNothingRuns) {
     addInterface(record.get(),
                  {kEth1Mac, 1, "203.0.113.11", "255.255.255.0", "203.0.113.1", {"203.0.113.53"}});
+    // No section has this MAC: it is skipped, and so are its DNS servers,
+    // although every interface now counts as primary.
+    addInterface(record.get(),
+                 {"00:11:22:33:44:55", 1, "192.0.2.99", "255.255.255.0", "192.0.2.1", {"198.51.100.99"}});
     ASSERT_EQ(apply(), 0);
     sim::clearRecordedLines();
     // A key before any section: the file is no registry and cannot be opened.
