@@ -9,10 +9,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <string>
-#include <cstdlib>
 
 #include "host/host.h"
 #include "ixo/commands.h"
@@ -25,6 +26,22 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+
+namespace {
+// While set, array allocations that may fail do, as on a device out of memory.
+bool failNothrowArrays = false;
+}  // namespace
+
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept {
+    if (failNothrowArrays) {
+        return nullptr;
+    }
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -92,7 +109,7 @@ TEST_F(DownloadCommandTest, TheMimePartNamedByTheSourceIsWrittenWholeAcrossChunk
     EXPECT_THAT(entries("/home/root"), ElementsAre("keep", "motd.txt", "system.conf"));
 }
 
-TEST_F(DownloadCommandTest, FileSizeLimitMidPartLeavesTheOldFileWholeAndLargeFilesAreReplaced) {
+TEST_F(DownloadCommandTest, AFailedWriteLeavesTheOldFileWholeAndLargeFilesAreReplaced) {
     support::writeFile(hostPath("/home/root/big.bin"), "old content");
     // Written by a process whose files may not grow beyond 2100 bytes.
     // Should the limit not take, the write succeeds and the child exits with 1.
@@ -107,6 +124,12 @@ TEST_F(DownloadCommandTest, FileSizeLimitMidPartLeavesTheOldFileWholeAndLargeFil
     EXPECT_THAT(entries("/home/root"), ElementsAre("big.bin", "system.conf"));
     // A destination that cannot be opened at all.
     EXPECT_EQ(putPart("/home/root/no/dir/a", "x"), kWriteFailed);
+    // No memory for the write buffer.
+    failNothrowArrays = true;
+    const Outcome starved = putPart("/home/root/big.bin", "new content");
+    failNothrowArrays = false;
+    EXPECT_EQ(starved, kWriteFailed);
+    EXPECT_TRUE(deviceFile("/home/root/big.bin") == "old content");
     // A file beyond 2 GiB (sparse) is replaced, in the 32-bit build too.
     support::writeFile(hostPath("/home/root/big.bin"), "old image");
     ASSERT_EQ(::truncate64(hostPath("/home/root/big.bin").c_str(), 3LL << 30), 0);
