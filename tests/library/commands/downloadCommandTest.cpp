@@ -134,6 +134,8 @@ TEST_F(DownloadCommandTest, AFailedWriteLeavesTheOldFileWholeAndLargeFilesAreRep
     support::writeFile(hostPath("/home/root/big.bin"), "old image");
     ASSERT_EQ(::truncate64(hostPath("/home/root/big.bin").c_str(), 3LL << 30), 0);
     EXPECT_EQ(putPart("/home/root/big.bin", "new image"), Outcome(0));
+    // Size first: a file left at 3 GiB must fail here, not be read whole.
+    ASSERT_EQ(std::filesystem::file_size(hostPath("/home/root/big.bin")), 9u);
     EXPECT_EQ(deviceFile("/home/root/big.bin"), "new image");
 }
 
