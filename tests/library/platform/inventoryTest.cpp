@@ -126,9 +126,14 @@ TEST_F(InventoryTest, LinkStateFromTheFirstLineOfMiiToolThroughAFreshCapture) {
         sim::clearRecordedLines();
         sim::setKnob(root, "mii-tool.out", c.report);
         sim::setKnob(root, "mii-tool.exit", c.fails ? "1" : "0");
+        support::clearLog();
         ASSERT_EQ(readEth0(kDhcpKeys), 0);
         EXPECT_EQ(only().linkSpeed, c.linkSpeed);
         EXPECT_EQ(only().linkDuplex, c.linkDuplex);
+        // The line read is what the log shows of the link, whole and without its end.
+        const std::string line = c.report.substr(0, c.report.find('\n'));
+        EXPECT_EQ(support::logText().find("mii-tool reports '" + line + "'") != std::string::npos,
+                  !line.empty() && !c.fails);
         // The capture file is removed whatever happened.
         EXPECT_EQ(sim::recordedLines().size(), 2u);
         EXPECT_FALSE(support::exists(hostPath(capturePath())));
