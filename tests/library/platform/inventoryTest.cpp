@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ixo/registry.h"
+#include "tests/support/assetsTestSupport.h"
 #include "tests/support/platformTestSupport.h"
 
 using ::testing::ElementsAre;
@@ -132,8 +133,8 @@ TEST_F(InventoryTest, LinkStateFromTheFirstLineOfMiiToolThroughAFreshCapture) {
         EXPECT_EQ(only().linkDuplex, c.linkDuplex);
         // The line read is what the log shows of the link, whole and without its end.
         const std::string line = c.report.substr(0, c.report.find('\n'));
-        EXPECT_EQ(support::logText().find("mii-tool reports '" + line + "'") != std::string::npos,
-                  !line.empty() && !c.fails);
+        EXPECT_EQ(assets_test::logCount("mii-tool reports '" + line + "'"),
+                  !line.empty() && !c.fails ? 1 : 0);
         // The capture file is removed whatever happened.
         EXPECT_EQ(sim::recordedLines().size(), 2u);
         EXPECT_FALSE(support::exists(hostPath(capturePath())));
